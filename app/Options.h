@@ -1,0 +1,17 @@
+#pragma once
+// Our own options: arguments beginning with "--", taken out before the positional command line.
+#include <string>
+#include <vector>
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> positional; // the command line the window reads
+    std::string error;                   // set for an unknown or malformed option
+};
+
+// args without the program name. "--" alone ends the options: what follows is positional.
+Options parseOptions(const std::vector<std::string>& args);
+
+std::string usageText(const std::string& program);
+std::string versionText();

@@ -1,0 +1,34 @@
+#include "app/qt/WindowFrontEnd.h"
+
+#include "app/Entry.h"
+#include "app/qt/MainWindowQt.h"
+#include "platform/qt/QtEventLoop.h"
+
+#include <QApplication>
+
+namespace {
+
+class WindowFrontEnd final : public FrontEnd {
+public:
+    explicit WindowFrontEnd(MainWindowQt& window) : m_window{window} {}
+    int run(TUpgradeForm1& form) override
+    {
+        m_window.show();
+        QApplication::exec();
+        return form.exitStatus();
+    }
+
+private:
+    MainWindowQt& m_window;
+};
+
+} // namespace
+
+int runWindow(int& argc, char** argv, StartContext context)
+{
+    QApplication app{argc, argv};
+    fw::QtEventLoop loop;
+    MainWindowQt window;
+    WindowFrontEnd frontEnd{window};
+    return runEntry(window, loop, frontEnd, std::move(context));
+}

@@ -1,0 +1,51 @@
+#include "platform/TempDir.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fw {
+
+std::string temporaryRoot()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string root = (tmp && *tmp) ? tmp : "/tmp";
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    return root;
+}
+
+std::optional<TempDir> TempDir::create(const std::string& prefix)
+{
+    std::string pattern = temporaryRoot() + "/" + prefix + "XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) return std::nullopt; // mkdtemp makes it with mode 0700
+    return TempDir{std::string{buffer.data()}};
+}
+
+void TempDir::remove()
+{
+    if (m_path.empty()) return;
+    removeFlatDirectory(m_path);
+    m_path.clear();
+}
+
+void removeFlatDirectory(const std::string& dir)
+{
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (DIR* d = ::opendir(dir.c_str())) {
+            while (const dirent* entry = ::readdir(d)) {
+                const std::string name = entry->d_name;
+                if (name == "." || name == "..") continue;
+                ::unlink((dir + "/" + name).c_str());
+            }
+            ::closedir(d);
+        }
+        if (::rmdir(dir.c_str()) == 0 || errno == ENOENT) return;
+        if (errno != ENOTEMPTY && errno != EEXIST) return;
+    }
+}
+
+} // namespace fw

@@ -1,0 +1,8 @@
+#pragma once
+// fwbundle's commands, kept apart from main so tests run them in-process.
+#include <ostream>
+#include <string>
+#include <vector>
+
+// pack -o OUT PROGRAM FILE:ATTR... ; list FILE. args without the program name; returns the exit status.
+int runBundleTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
