@@ -6,6 +6,9 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g
 ifeq ($(SANITIZE),1)
 BUILD := build-asan
 CMAKE_FLAGS += -DFW_SANITIZE=ON
+export ASAN_OPTIONS := detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS := suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0
 endif
 
 .PHONY: all deps configure build test demo fuzz format clean
