@@ -7,22 +7,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <dirent.h>
-
-namespace {
-
-int entries(const std::string& dir)
-{
-    int count = 0;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d))
-            count += std::string{e->d_name} != "." && std::string{e->d_name} != "..";
-        ::closedir(d);
-    }
-    return count;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -46,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)tool.SectionList();
         (void)tool.CountUpgradeFiles();
     }
-    if (entries(temp->path()) != 0 || entries(inputs->path()) != 1) std::abort();
+    if (!fw::directoryEntries(temp->path()).empty() || fw::directoryEntries(inputs->path()).size() != 1)
+        std::abort();
     return 0;
 }

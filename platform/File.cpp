@@ -1,6 +1,8 @@
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,6 +124,24 @@ std::optional<unsigned> fileMode(const std::string& path)
 std::span<const std::byte> asBytes(std::string_view text)
 {
     return std::as_bytes(std::span{text.data(), text.size()});
+}
+
+} // namespace fw
+
+namespace fw {
+
+std::vector<std::string> directoryEntries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* entry = ::readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace fw

@@ -48,6 +48,8 @@ bool fileExists(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
 std::optional<unsigned> fileMode(const std::string& path);
+// The names in a directory, without "." and "..", sorted; empty when it cannot be read.
+std::vector<std::string> directoryEntries(const std::string& dir);
 
 std::span<const std::byte> asBytes(std::string_view text);
 

@@ -1,8 +1,9 @@
 #include "platform/TempDir.h"
 
+#include "platform/File.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,14 +36,7 @@ void TempDir::remove()
 void removeFlatDirectory(const std::string& dir)
 {
     for (int attempt = 0; attempt < 10; ++attempt) {
-        if (DIR* d = ::opendir(dir.c_str())) {
-            while (const dirent* entry = ::readdir(d)) {
-                const std::string name = entry->d_name;
-                if (name == "." || name == "..") continue;
-                ::unlink((dir + "/" + name).c_str());
-            }
-            ::closedir(d);
-        }
+        for (const std::string& name : directoryEntries(dir)) ::unlink((dir + "/" + name).c_str());
         if (::rmdir(dir.c_str()) == 0 || errno == ENOENT) return;
         if (errno != ENOTEMPTY && errno != EEXIST) return;
     }

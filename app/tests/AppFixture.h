@@ -6,22 +6,10 @@
 #include "bundle/tests/BundleFixtures.h"
 #include "platform/testing/VirtualLoop.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <optional>
 
 namespace app::testing {
-
-inline int filesInDirectory(const std::string& dir)
-{
-    int count = 0;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d))
-            count += std::string{e->d_name} != "." && std::string{e->d_name} != "..";
-        ::closedir(d);
-    }
-    return count;
-}
 
 class AppFixture : public ::testing::Test {
 protected:

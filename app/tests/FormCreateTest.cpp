@@ -80,7 +80,7 @@ TEST_F(AppFixture, AnUnreadableBundleEndsTheStartAndRemovesWhatWasWritten)
                                          BoxButtons::OkCancel),
                             messageBoxOf("Read Imbed File Error !!", "Initial Error", BoxButtons::Ok)));
     EXPECT_TRUE(window.closed());
-    EXPECT_EQ(filesInDirectory(temp->path()), 0); // closing destroyed the reader
+    EXPECT_TRUE(fw::directoryEntries(temp->path()).empty()); // closing destroyed the reader
 }
 
 class CountingFrontEnd final : public FrontEnd {
@@ -99,7 +99,7 @@ TEST_F(AppFixture, TheEntryRunsTheFrontEndOnlyAfterASuccessfulCreation)
     const std::string good = writeFile(*inputs, "good", bytesOf("plain"));
     EXPECT_EQ(runEntry(window, loop, frontEnd, {{}, good, good, temp->prefix()}), kExitNeedsPerson);
     EXPECT_EQ(frontEnd.runs, 1);
-    EXPECT_EQ(filesInDirectory(temp->path()), 0);
+    EXPECT_TRUE(fw::directoryEntries(temp->path()).empty());
 
     const std::string bad =
         writeFile(*inputs, "bad", composeBundle(filled(8), std::vector<BundleRecord>{}, 3));

@@ -3,7 +3,6 @@
 #include "bundle/tests/BundleFixtures.h"
 #include "platform/testing/ScriptedWindow.h"
 
-#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
@@ -15,20 +14,6 @@ using namespace bundle::testing;
 using fw::BoxButtons;
 using fw::messageBoxOf;
 using ::testing::ElementsAre;
-
-std::vector<std::string> filesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class AppendTool : public ::testing::Test {
 protected:
@@ -43,7 +28,7 @@ protected:
         return writeFile(*inputs, name, bytes);
     }
     int read(std::span<const std::byte> bytes) { return tool->ReadinputExeFile(program(bytes)); }
-    std::vector<std::string> leftInTemp() { return filesIn(temp->path()); }
+    std::vector<std::string> leftInTemp() { return fw::directoryEntries(temp->path()); }
 };
 
 TEST_F(AppendTool, ExtractsEveryRecordAfterTheProgramCopy)
@@ -201,7 +186,8 @@ TEST_P(MalformedBundle, FailsWithItsBoxAndLeavesNothingBehind)
     std::string text = GetParam().boxText;
     if (const auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, temp->prefix());
     EXPECT_THAT(window.boxes, ElementsAre(messageBoxOf(text, GetParam().caption, BoxButtons::OkCancel)));
-    EXPECT_TRUE(filesIn(inputs->path()) == std::vector<std::string>{"fwupgrade"}); // nothing outside
+    EXPECT_TRUE(fw::directoryEntries(inputs->path()) ==
+                std::vector<std::string>{"fwupgrade"}); // nothing outside
     tool.reset();
     EXPECT_TRUE(leftInTemp().empty());
 }

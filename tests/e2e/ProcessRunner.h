@@ -33,13 +33,13 @@ std::string binary(const std::string& name);
 std::string sourcePath(const std::string& relative);
 
 // Skips the calling test where namespaces cannot be made, except under CI=true, where it fails.
-#define SKIP_UNLESS_ISOLATED(outcome)                                                                          \
-    do {                                                                                                       \
-        if ((outcome).status == 77) {                                                                          \
-            if (const char* ci = std::getenv("CI"); ci && std::string{ci} == "true")                           \
-                FAIL() << "no network namespace could be made: " << (outcome).err;                             \
-            GTEST_SKIP() << "no network namespace could be made here: " << (outcome).err;                      \
-        }                                                                                                      \
+#define SKIP_UNLESS_ISOLATED(outcome)                                                                        \
+    do {                                                                                                     \
+        if ((outcome).status == 77) {                                                                        \
+            if (const char* ci = std::getenv("CI"); ci && std::string{ci} == "true")                         \
+                FAIL() << "no network namespace could be made: " << (outcome).err;                           \
+            GTEST_SKIP() << "no network namespace could be made here: " << (outcome).err;                    \
+        }                                                                                                    \
     } while (false)
 
 } // namespace e2e

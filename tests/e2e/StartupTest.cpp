@@ -6,7 +6,6 @@
 #include "tests/e2e/ProcessRunner.h"
 
 #include <csignal>
-#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
@@ -17,19 +16,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-std::vector<std::string> entriesOf(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    return names;
-}
 
 std::vector<std::byte> bytesOf(const std::string& path)
 {
@@ -51,16 +37,15 @@ protected:
     void TearDown() override
     {
         // However the program ended, its private directory is gone.
-        EXPECT_THAT(entriesOf(tmp), ::testing::IsEmpty());
+        EXPECT_THAT(fw::directoryEntries(tmp), ::testing::IsEmpty());
         ::rmdir(tmp.c_str());
         ::rmdir(runtime.c_str());
     }
 
     std::map<std::string, std::string> environment(bool console = true) const
     {
-        std::map<std::string, std::string> env{{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"},
-                                               {"TMPDIR", tmp},
-                                               {"LANG", "C.UTF-8"}};
+        std::map<std::string, std::string> env{
+            {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}, {"TMPDIR", tmp}, {"LANG", "C.UTF-8"}};
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
             if (const char* value = std::getenv(name)) env[name] = value; // a sanitizer build's settings
         }
@@ -81,7 +66,8 @@ protected:
         return runIsolated(spec);
     }
     // A copy of fwupgrade with these records, written by the test.
-    std::string shipped(const std::vector<bundle::BundleRecord>& records, std::uint16_t version = bundle::kVersion)
+    std::string shipped(const std::vector<bundle::BundleRecord>& records,
+                        std::uint16_t version = bundle::kVersion)
     {
         const std::string path = work->prefix() + "shipped";
         fw::File out = fw::File::createTruncated(path, 0755);
@@ -212,8 +198,8 @@ TEST_P(EndedBySignal, RemovesTheTemporaryFiles)
     r.limit = std::chrono::seconds{30};
     r.whileRunning = [&](pid_t pid) {
         if (sent) return;
-        for (const std::string& dir : entriesOf(tmp)) {
-            if (entriesOf(tmp + "/" + dir).size() == 2) { // the program copy and main.bin.tmp
+        for (const std::string& dir : fw::directoryEntries(tmp)) {
+            if (fw::directoryEntries(tmp + "/" + dir).size() == 2) { // the program copy and main.bin.tmp
                 ::kill(pid, signal);
                 sent = true;
             }
