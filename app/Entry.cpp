@@ -4,13 +4,21 @@
 
 #include <exception>
 
-int runEntry(MainWindowOps& view, fw::EventLoop& loop, FrontEnd& frontEnd, StartContext context)
+int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context)
 {
+    MainWindowOps& view = parts.view;
     try {
-        TUpgradeForm1 form{view, loop, std::move(context)};
+        TUpgradeForm1 form{view, parts.loop, std::move(context)};
         view.bind(&form);
         form.FormCreate();
-        const int status = form.startFailed ? kExitCannotStart : frontEnd.run(form);
+        if (form.startFailed) {
+            view.bind(nullptr);
+            return kExitCannotStart;
+        }
+        TRefreshForm refresh{parts.loop, parts.probeSocket, parts.echo, parts.searchWindow, &view};
+        form.RefreshForm = &refresh;
+        const int status = frontEnd.run(form);
+        form.RefreshForm = nullptr;
         view.bind(nullptr);
         return status;
     } catch (const std::exception& error) {

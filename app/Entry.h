@@ -2,6 +2,7 @@
 // The entry sequence both front ends share: build the main window's state and run its creation
 // step; when that ends the program, stop before any other window exists; else run the front end.
 #include "app/Mainunit.h"
+#include "discovery/Refresh.h"
 
 class FrontEnd {
 public:
@@ -11,4 +12,19 @@ public:
     virtual int run(TUpgradeForm1& form) = 0;
 };
 
-int runEntry(MainWindowOps& view, fw::EventLoop& loop, FrontEnd& frontEnd, StartContext context);
+// What a front end brings: its windows, its event loop and the network pieces of the device search.
+struct ProgramParts {
+    MainWindowOps& view;
+    fw::EventLoop& loop;
+    SearchWindowOps& searchWindow;
+    fw::ProbeSocket& probeSocket;
+    fw::IcmpEcho& echo;
+};
+
+int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context);
+
+// The network pieces the program entry makes for either front end.
+struct NetworkParts {
+    fw::ProbeSocket& probeSocket;
+    fw::IcmpEcho& echo;
+};

@@ -2,6 +2,7 @@
 // The main window's own operations beyond the log, status, progress and boxes: its controls by
 // name, its caption and height, the device entry's list, focus, and closing. The logic drives the
 // window only through these; the Qt window, the console and the tests implement them.
+#include "discovery/DeviceEntry.h"
 #include "platform/WindowOps.h"
 
 #include <string>
@@ -53,7 +54,7 @@ public:
     virtual void UserIDComBoxChange() = 0;
 };
 
-class MainWindowOps : public fw::WindowOps {
+class MainWindowOps : public fw::WindowOps, public DeviceEntry {
 public:
     virtual void bind(MainWindowEvents* events) = 0;
 
@@ -73,9 +74,7 @@ public:
     // Texts of the device entry and the fields. Program changes of the device entry run no handler.
     virtual std::string text(MainControl control) const = 0;
     virtual void setText(MainControl control, std::string_view text) = 0;
-    // The device entry's list.
-    virtual void clearEntryLines() = 0;
-    virtual void addEntryLine(std::string_view line) = 0;
+    // The device entry's list (filled through DeviceEntry).
     virtual int entryLineCount() const = 0;
     virtual void focusEntry() = 0;
 

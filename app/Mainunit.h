@@ -13,6 +13,7 @@
 #include <vector>
 
 class THTTPThread;
+class TRefreshForm;
 
 // What the entry hands the window: the command line without the program name and our own options,
 // the program's own file, and the private temporary directory (ending with its separator).
@@ -95,6 +96,7 @@ public:
     std::uint8_t startFailed = 0;
 
     std::unique_ptr<fw::Timer> StopTimer; // 1000 ms, stopped at start
+    TRefreshForm* RefreshForm = nullptr;  // the device search window, made by the entry after this one
 
     MainWindowOps& view() { return m_view; }
 

@@ -2,6 +2,8 @@
 
 #include "app/WindowDesign.h"
 
+#include <algorithm>
+
 MemoryMainWindow::MemoryMainWindow() : m_caption{design::kCaption}, m_height{design::kClientHeight}
 {
     for (int i = 0; i < kMainControlCount; ++i) {
@@ -49,4 +51,12 @@ void MemoryMainWindow::end()
     if (m_ended) return;
     m_ended = true;
     onProgramEnd();
+}
+
+void MemoryMainWindow::addEntryLine(std::string_view line)
+{
+    const auto at =
+        std::upper_bound(m_entryLines.begin(), m_entryLines.end(), line,
+                         [](std::string_view a, const std::string& b) { return entryLineBefore(a, b); });
+    m_entryLines.emplace(at, line);
 }

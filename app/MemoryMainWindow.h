@@ -26,7 +26,8 @@ public:
     std::string text(MainControl control) const override { return at(control).text; }
     void setText(MainControl control, std::string_view text) override;
     void clearEntryLines() override { m_entryLines.clear(); }
-    void addEntryLine(std::string_view line) override { m_entryLines.emplace_back(line); }
+    void addEntryLine(std::string_view line) override;
+    void setEntryText(std::string_view text) override { setText(MainControl::IPComBox, text); }
     int entryLineCount() const override { return static_cast<int>(m_entryLines.size()); }
     void focusEntry() override { m_focus = MainControl::IPComBox; }
     void closeWindow() override;

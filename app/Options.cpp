@@ -1,10 +1,15 @@
 #include "app/Options.h"
 
-Options parseOptions(const std::vector<std::string>& args)
+Options parseOptions(const std::vector<std::string>& args, const std::string& interfaceDefault)
 {
     Options options;
+    options.interfaceName = interfaceDefault;
     bool optionsEnded = false;
-    for (const std::string& arg : args) {
+    const auto fail = [&](std::string text) {
+        if (options.error.empty()) options.error = std::move(text);
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (optionsEnded || !arg.starts_with("--")) {
             options.positional.push_back(arg);
         } else if (arg == "--") {
@@ -13,8 +18,19 @@ Options parseOptions(const std::vector<std::string>& args)
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
-        } else if (options.error.empty()) {
-            options.error = "unknown option '" + arg + "'";
+        } else if (arg == "--list-interfaces") {
+            options.listInterfaces = true;
+        } else if (arg == "--interface") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                fail("--interface needs an interface name");
+            } else {
+                options.interfaceName = args[++i];
+            }
+        } else if (arg.starts_with("--interface=")) {
+            options.interfaceName = arg.substr(std::string_view{"--interface="}.size());
+            if (options.interfaceName.empty()) fail("--interface needs an interface name");
+        } else {
+            fail("unknown option '" + arg + "'");
         }
     }
     return options;
@@ -37,8 +53,11 @@ Modes (any of ADDRESS, PASSWORD, ROMID may be "null" for empty):
   "log" shows the System Log panel. Without a mode the bundled control.cfg decides.
 
 Options:
-  --help       show this text and exit
-  --version    show the version lines and exit
+  --interface NAME    search for devices through this network interface only (also
+                      FWUPGRADE_INTERFACE=NAME); without it the system's routing decides
+  --list-interfaces   show the network interfaces with their state, kind and addresses
+  --help              show this text and exit
+  --version           show the version lines and exit
 
 Console front end:
   With FWUPGRADE_CONSOLE=1, or when no display is set (DISPLAY, WAYLAND_DISPLAY and

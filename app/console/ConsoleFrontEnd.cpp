@@ -2,6 +2,7 @@
 
 #include "app/Entry.h"
 #include "app/console/ConsoleWindow.h"
+#include "discovery/QuietSearchWindow.h"
 #include "platform/qt/QtEventLoop.h"
 
 #include <QCoreApplication>
@@ -53,11 +54,13 @@ private:
 
 } // namespace
 
-int runConsole(int& argc, char** argv, StartContext context)
+int runConsole(int& argc, char** argv, const NetworkParts& network, StartContext context)
 {
     QCoreApplication app{argc, argv};
     fw::QtEventLoop loop;
     ConsoleWindow window{std::cout, std::cerr};
+    QuietSearchWindow searchWindow;
     ConsoleFrontEnd frontEnd{window, loop};
-    return runEntry(window, loop, frontEnd, std::move(context));
+    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo}, frontEnd,
+                    std::move(context));
 }

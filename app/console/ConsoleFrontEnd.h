@@ -1,5 +1,5 @@
 #pragma once
 // Runs the program on the console: no window, no display, ends when it would wait for a person.
-#include "app/Mainunit.h"
+#include "app/Entry.h"
 
-int runConsole(int& argc, char** argv, StartContext context);
+int runConsole(int& argc, char** argv, const NetworkParts& network, StartContext context);

@@ -370,7 +370,7 @@ void MainWindowQt::addEntryLine(std::string_view line)
         const QString kept = m_entry->currentText();
         const QString value = toQString(line);
         int at = 0; // the list is kept sorted
-        while (at < m_entry->count() && m_entry->itemText(at) <= value) ++at;
+        while (at < m_entry->count() && !entryLineBefore(line, toStd(m_entry->itemText(at)))) ++at;
         m_entry->insertItem(at, value);
         m_entry->setEditText(kept);
     });

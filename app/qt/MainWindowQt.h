@@ -46,6 +46,7 @@ public:
     void setText(MainControl control, std::string_view text) override;
     void clearEntryLines() override;
     void addEntryLine(std::string_view line) override;
+    void setEntryText(std::string_view text) override { setText(MainControl::IPComBox, text); }
     int entryLineCount() const override;
     void focusEntry() override;
     void closeWindow() override;

@@ -2,6 +2,7 @@
 
 #include "app/Entry.h"
 #include "app/qt/MainWindowQt.h"
+#include "discovery/qt/SearchWindowQt.h"
 #include "platform/qt/QtEventLoop.h"
 
 #include <QApplication>
@@ -24,11 +25,13 @@ private:
 
 } // namespace
 
-int runWindow(int& argc, char** argv, StartContext context)
+int runWindow(int& argc, char** argv, const NetworkParts& network, StartContext context)
 {
     QApplication app{argc, argv};
     fw::QtEventLoop loop;
     MainWindowQt window;
+    SearchWindowQt searchWindow{&window};
     WindowFrontEnd frontEnd{window};
-    return runEntry(window, loop, frontEnd, std::move(context));
+    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo}, frontEnd,
+                    std::move(context));
 }

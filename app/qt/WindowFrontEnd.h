@@ -1,5 +1,5 @@
 #pragma once
 // Runs the program with its Qt window.
-#include "app/Mainunit.h"
+#include "app/Entry.h"
 
-int runWindow(int& argc, char** argv, StartContext context);
+int runWindow(int& argc, char** argv, const NetworkParts& network, StartContext context);

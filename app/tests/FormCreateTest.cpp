@@ -2,6 +2,8 @@
 #include "app/Entry.h"
 #include "app/ExitStatus.h"
 #include "app/tests/AppFixture.h"
+#include "discovery/QuietSearchWindow.h"
+#include "platform/testing/FakeProbeSocket.h"
 
 #include <gmock/gmock.h>
 
@@ -88,22 +90,29 @@ public:
     int run(TUpgradeForm1& form) override
     {
         ++runs;
+        searchCreated = form.RefreshForm != nullptr;
         return form.exitStatus();
     }
     int runs = 0;
+    bool searchCreated = false;
 };
 
 TEST_F(AppFixture, TheEntryRunsTheFrontEndOnlyAfterASuccessfulCreation)
 {
     CountingFrontEnd frontEnd;
+    fw::FakeProbeSocket socket;
+    fw::FakeIcmpEcho echo;
+    QuietSearchWindow searchWindow;
+    const ProgramParts parts{window, loop, searchWindow, socket, echo};
     const std::string good = writeFile(*inputs, "good", bytesOf("plain"));
-    EXPECT_EQ(runEntry(window, loop, frontEnd, {{}, good, good, temp->prefix()}), kExitNeedsPerson);
+    EXPECT_EQ(runEntry(parts, frontEnd, {{}, good, good, temp->prefix()}), kExitNeedsPerson);
     EXPECT_EQ(frontEnd.runs, 1);
+    EXPECT_TRUE(frontEnd.searchCreated);
     EXPECT_TRUE(fw::directoryEntries(temp->path()).empty());
 
     const std::string bad =
         writeFile(*inputs, "bad", composeBundle(filled(8), std::vector<BundleRecord>{}, 3));
-    EXPECT_EQ(runEntry(window, loop, frontEnd, {{}, bad, bad, temp->prefix()}), kExitCannotStart);
+    EXPECT_EQ(runEntry(parts, frontEnd, {{}, bad, bad, temp->prefix()}), kExitCannotStart);
     EXPECT_EQ(frontEnd.runs, 1);
 }
 

@@ -21,6 +21,18 @@ TEST(Options, AnUnknownOptionIsAnError)
     EXPECT_EQ(parseOptions({"--frobnicate", "--help"}).error, "unknown option '--frobnicate'");
 }
 
+TEST(Options, InterfaceComesFromTheOptionOrTheEnvironment)
+{
+    EXPECT_EQ(parseOptions({"--interface", "eth0", "put"}).interfaceName, "eth0");
+    EXPECT_EQ(parseOptions({"--interface=wlan0"}).interfaceName, "wlan0");
+    EXPECT_EQ(parseOptions({}, "enp3s0").interfaceName, "enp3s0");
+    EXPECT_EQ(parseOptions({"--interface", "eth1"}, "enp3s0").interfaceName, "eth1");
+    EXPECT_EQ(parseOptions({"--interface"}).error, "--interface needs an interface name");
+    EXPECT_EQ(parseOptions({"--interface="}).error, "--interface needs an interface name");
+    EXPECT_EQ(parseOptions({"--interface", "eth0", "put"}).positional, (std::vector<std::string>{"put"}));
+    EXPECT_TRUE(parseOptions({"--list-interfaces"}).listInterfaces);
+}
+
 TEST(Options, DoubleDashEndsTheOptions)
 {
     const Options o = parseOptions({"--", "--help", "x"});

@@ -184,6 +184,19 @@ TEST_F(Startup, OptionsAnswerWithoutStartingAWindow)
     EXPECT_TRUE(unknown.out.empty());
 }
 
+TEST_F(Startup, InterfacesAreListedAndAnUnknownOneIsRefused)
+{
+    const Outcome listed = run({binary("fwupgrade"), "--list-interfaces"});
+    SKIP_UNLESS_ISOLATED(listed);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "lo  up  virtual  127.0.0.1/8\n"); // the namespace holds only loopback
+
+    const Outcome unknown = run({binary("fwupgrade"), "--interface", "eth9", "put", "a", "b", "c"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.err, HasSubstr("no network interface named 'eth9'"));
+    EXPECT_TRUE(unknown.out.empty());
+}
+
 class EndedBySignal : public Startup, public ::testing::WithParamInterface<int> {};
 
 TEST_P(EndedBySignal, RemovesTheTemporaryFiles)
