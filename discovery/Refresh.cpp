@@ -102,12 +102,10 @@ int TRefreshForm::ProbeDevices(int kind, const std::string& address, std::uint16
             opened = WSocket1.open();
             WSocket1.setLocalPort(wanted);
         }
-        if (!opened) {
-            if (m_log)
-                m_log->addLine("Device search: probe to " + address + " skipped: " + WSocket1.errorText());
-        } else if (!WSocket1.sendTo({address, port}, probe::datagramFor(kind, searchRomID)) && m_log) {
-            m_log->addLine("Device search: probe to " + address + " not sent: " + WSocket1.errorText());
-        }
+        if (!opened && m_log)
+            m_log->addLine("Device search: probe to " + address + " skipped: " + WSocket1.errorText());
+        // A probe the system cannot send (no route to a default address) simply finds nothing.
+        if (opened) WSocket1.sendTo({address, port}, probe::datagramFor(kind, searchRomID));
     }
 
     m_loop.WaitMs(kSearchWaitMs, false); // the search handles no window events meanwhile
