@@ -24,6 +24,7 @@ void TUpgradeForm1::ApplyCommandLine()
         m_view.addLine("Set password = null in parameter input");
     } else {
         m_view.setText(MainControl::PasswordComBox, args[2]);
+        m_givenPassword = args[2];
         m_view.addLine("Set password = " + args[2] + " in parameter input");
     }
     if (args[3] == "null") {
@@ -41,10 +42,10 @@ void TUpgradeForm1::ApplyCommandLine()
             if (lowerCase(args[4]) == "log") {
                 settings.logByParam = 1;
             } else {
-                PresetFile(args[4]);
+                PresetFile(args[4], ";");
             }
         } else if (args.size() == 6) {
-            if (lowerCase(args[4]) != "log") PresetFile(args[4]);
+            if (lowerCase(args[4]) != "log") PresetFile(args[4], ";");
             if (lowerCase(args[5]) == "log") {
                 settings.logByParam = 1;
             } else {
@@ -67,12 +68,12 @@ void TUpgradeForm1::ApplyCommandLine()
     }
 }
 
-void TUpgradeForm1::PresetFile(const std::string& path)
+void TUpgradeForm1::PresetFile(const std::string& path, std::string_view separator)
 {
     filesPreset = 1;
     fileList.clear();
     fileList.add(path, Attribute::kChosenFile, 1);
-    m_view.setText(MainControl::UpdateFileName, path + ";");
+    m_view.setText(MainControl::UpdateFileName, path + std::string{separator});
 }
 
 void TUpgradeForm1::CommandLineError()
@@ -81,6 +82,7 @@ void TUpgradeForm1::CommandLineError()
     m_view.setText(MainControl::PasswordComBox, "");
     m_view.setText(MainControl::UpdateFileName, "");
     cmdRomID = "Vantik";
+    m_givenPassword.reset();
     settings.paramMode = 0;
     settings.logByParam = 0;
     settings.getPending = 0;

@@ -5,8 +5,10 @@
 #include "discovery/DeviceEntry.h"
 #include "platform/WindowOps.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class MainControl {
     SearchGroup,
@@ -77,6 +79,9 @@ public:
     // The device entry's list (filled through DeviceEntry).
     virtual int entryLineCount() const = 0;
     virtual void focusEntry() = 0;
+    // The file chooser: several existing files; nullopt when the user cancels. The filter is given as
+    // pairs of description and pattern: "(BIN Files)|*.bin|(All Files)|*.*".
+    virtual std::optional<std::vector<std::string>> chooseFiles(std::string_view filter) = 0;
 
     // Closes the window, through the close request and the closing handlers; the program ends then.
     virtual void closeWindow() = 0;

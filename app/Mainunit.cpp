@@ -73,29 +73,8 @@ void TUpgradeForm1::EndStart()
     startFailed = 1;
 }
 
-// The handlers below are filled in by the settings, window, transfer and watchdog code.
-void TUpgradeForm1::FormActivate() {}
-void TUpgradeForm1::IPComBoxChange() {}
-void TUpgradeForm1::IPComBoxKeyPress(char) {}
-void TUpgradeForm1::IPReFreshClick() {}
-void TUpgradeForm1::BrowseClick() {}
-void TUpgradeForm1::ExitClick()
-{
-    m_view.closeWindow();
-}
-void TUpgradeForm1::ExitKeyDown(int, bool) {}
-bool TUpgradeForm1::FormCloseQuery()
-{
-    return true;
-}
-void TUpgradeForm1::FormClose()
-{
-    bundle.reset(); // deletes the temporary files
-}
+// The upgrade driver runs here.
 void TUpgradeForm1::UpgradeClick() {}
-void TUpgradeForm1::PasswordComBoxChange() {}
-void TUpgradeForm1::UserIDComBoxChange() {}
-void TUpgradeForm1::StopTimerTimer() {}
 
 bool TUpgradeForm1::runStarted() const
 {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,14 @@ public:
     void UserIDComBoxChange() override;
     void StopTimerTimer();
 
+    // Routines other parts of the program call.
+    int ApplyControlSettings(); // -1 unreadable, 0 interactive, 1 put, 2 get, 3 set
+    void ArrangeLayout(int kind);
+    void ShowDeviceList();
+    void ProbeAddress(const std::string& address);
+    // 1 with the device's module name and search state, or -1 when the search did not find it.
+    int FindDevice(const std::string& address, std::string& module, std::int32_t& state) const;
+
     // The exit status the program's state calls for when it ends now.
     int exitStatus() const;
     // A run (upgrade or download) was started since the program began.
@@ -102,14 +111,21 @@ public:
 
 private:
     void ApplyCommandLine();
-    void PresetFile(const std::string& path);
+    // The one upgrade file of a preset; the file field shows it followed by separator.
+    void PresetFile(const std::string& path, std::string_view separator);
+    void StackPanels();
     void CommandLineError();
     void EndStart();
 
     MainWindowOps& m_view;
     fw::EventLoop& m_loop;
     StartContext m_context;
+    // The password the command line or the settings gave; a device selection keeps it.
+    std::optional<std::string> m_givenPassword;
 };
+
+// The address part of a device entry's text: everything up to the first blank.
+std::string AddressOf(std::string_view text);
 
 // Text helpers of the command line and the settings.
 std::string lowerCase(std::string_view text);

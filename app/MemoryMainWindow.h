@@ -4,6 +4,7 @@
 #include "app/MainWindowOps.h"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 class MemoryMainWindow : public MainWindowOps {
@@ -30,6 +31,13 @@ public:
     void setEntryText(std::string_view text) override { setText(MainControl::IPComBox, text); }
     int entryLineCount() const override { return static_cast<int>(m_entryLines.size()); }
     void focusEntry() override { m_focus = MainControl::IPComBox; }
+    std::optional<std::vector<std::string>> chooseFiles(std::string_view filter) override
+    {
+        chooserFilter = filter;
+        return std::exchange(nextChosenFiles, std::nullopt); // nothing scripted: the chooser is cancelled
+    }
+    std::optional<std::vector<std::string>> nextChosenFiles;
+    std::string chooserFilter;
     void closeWindow() override;
     void terminate() override;
     void release() override;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextCursor>
@@ -78,6 +80,8 @@ MainWindowQt::MainWindowQt()
     userLabel->hide();
     m_password = make<QLineEdit>(MainControl::PasswordComBox, password);
     m_password->setEchoMode(QLineEdit::Password);
+    // At most 9 typed characters; texts the program puts there may be longer.
+    m_password->setValidator(new QRegularExpressionValidator{QRegularExpression{".{0,9}"}, m_password});
     m_password->setGeometry(70, 10, 259, 22);
     m_password->setEnabled(false);
     m_userID = make<QLineEdit>(MainControl::UserIDComBox, password);
@@ -384,6 +388,35 @@ int MainWindowQt::entryLineCount() const
 void MainWindowQt::focusEntry()
 {
     onThreadOf(this, [&] { m_entry->setFocus(); });
+}
+
+std::optional<std::vector<std::string>> MainWindowQt::chooseFiles(std::string_view filter)
+{
+    // "(BIN Files)|*.bin|(All Files)|*.*" becomes "(BIN Files) (*.bin);;(All Files) (*)".
+    const QStringList parts = toQString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString pattern = parts[i + 1] == "*.*" ? "*" : parts[i + 1];
+        filters << parts[i] + " (" + pattern + ")";
+    }
+    const QString nameFilter = filters.join(";;");
+    std::optional<std::vector<std::string>> chosen;
+    onThreadOf(this, [&] {
+        if (m_chooser) {
+            chosen = m_chooser(nameFilter);
+            return;
+        }
+        QFileDialog dialog{this, "Open", QString{}, nameFilter};
+        dialog.setObjectName("OpenDialog1");
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, false);
+        dialog.setSizeGripEnabled(true);
+        if (dialog.exec() != QDialog::Accepted) return;
+        std::vector<std::string> files;
+        for (const QString& file : dialog.selectedFiles()) files.push_back(toStd(file));
+        chosen = std::move(files);
+    });
+    return chosen;
 }
 
 void MainWindowQt::closeWindow()

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -49,6 +50,11 @@ public:
     void setEntryText(std::string_view text) override { setText(MainControl::IPComBox, text); }
     int entryLineCount() const override;
     void focusEntry() override;
+    std::optional<std::vector<std::string>> chooseFiles(std::string_view filter) override;
+
+    // Tests put a scripted chooser in the place of the file dialog.
+    using FileChooser = std::function<std::optional<std::vector<std::string>>(const QString& nameFilter)>;
+    void setFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
     void closeWindow() override;
     void terminate() override;
     void release() override;
@@ -75,6 +81,7 @@ private:
     QPlainTextEdit* m_log = nullptr;
     QStatusBar* m_status = nullptr;
     MainWindowEvents* m_events = nullptr;
+    FileChooser m_chooser;
     bool m_shown = false;
     bool m_closing = false;
 };

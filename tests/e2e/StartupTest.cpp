@@ -79,6 +79,9 @@ protected:
 };
 
 const std::string kVersionLines = "Program Version V1.1.1e\nProgram build at 2002/02/19 pm 1:48\n";
+// An interactive start in a namespace without devices: the search finds nothing, a person is needed.
+const std::string kSearchedNothing =
+    "[status] Please Wait for Searching Router...\n[status] 0 device found\n[needs a person]\n";
 
 TEST_F(Startup, AShippedProgramListsItsBundleAndWaitsForAPerson)
 {
@@ -102,7 +105,7 @@ TEST_F(Startup, AShippedProgramListsItsBundleAndWaitsForAPerson)
                                                          "main\\.bin\\.tmp\n"
                                                          "Imbed File Attrib : 2061\n"}))
         << started.out;
-    EXPECT_EQ(started.err, "[needs a person]\n");
+    EXPECT_EQ(started.err, kSearchedNothing);
 }
 
 TEST_F(Startup, AnUnsupportedVersionEndsWithItsBox)
@@ -135,6 +138,7 @@ struct CommandLineCase {
     const char* label;
     std::vector<std::string> args;
     std::string out; // after the version lines
+    std::string err;
     friend void PrintTo(const CommandLineCase& c, std::ostream* os) { *os << c.label; }
 };
 
@@ -147,25 +151,30 @@ TEST_P(CommandLineStart, LogsItsLinesAndWaitsForAPerson)
     const Outcome o = run(argv);
     SKIP_UNLESS_ISOLATED(o);
     EXPECT_EQ(o.out, kVersionLines + GetParam().out);
-    EXPECT_EQ(o.err, "[needs a person]\n");
+    EXPECT_EQ(o.err, GetParam().err);
     EXPECT_EQ(o.status, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, CommandLineStart,
-                         ::testing::Values(CommandLineCase{"PutWithNulls",
-                                                           {"put", "10.0.0.1", "null", "null"},
-                                                           "Set DstIP = 10.0.0.1 in parameter input\n"
-                                                           "Set password = null in parameter input\n"
-                                                           "Set ROMID = null in parameter input\n"},
-                                           CommandLineCase{"SetWithABadSixthArgument",
-                                                           {"set", "a", "b", "c", "f.bin", "x"},
-                                                           "Set DstIP = a in parameter input\n"
-                                                           "Set password = b in parameter input\n"
-                                                           "Set ROMID = c in parameter input\n"
-                                                           "Clear all setting by parameter input error.\n"
-                                                           "No Imbed File Found !!\n"},
-                                           CommandLineCase{"NoArguments", {}, "No Imbed File Found !!\n"}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandLineStart,
+    ::testing::Values(CommandLineCase{"PutWithNulls",
+                                      {"put", "10.0.0.1", "null", "null"},
+                                      "Set DstIP = 10.0.0.1 in parameter input\n"
+                                      "Set password = null in parameter input\n"
+                                      "Set ROMID = null in parameter input\n",
+                                      // Not found: the first tick searches and the
+                                      // user continues by hand.
+                                      "[status] 0 device found\n" + kSearchedNothing},
+                      CommandLineCase{"SetWithABadSixthArgument",
+                                      {"set", "a", "b", "c", "f.bin", "x"},
+                                      "Set DstIP = a in parameter input\n"
+                                      "Set password = b in parameter input\n"
+                                      "Set ROMID = c in parameter input\n"
+                                      "Clear all setting by parameter input error.\n"
+                                      "No Imbed File Found !!\n",
+                                      kSearchedNothing},
+                      CommandLineCase{"NoArguments", {}, "No Imbed File Found !!\n", kSearchedNothing}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Startup, OptionsAnswerWithoutStartingAWindow)
 {
