@@ -22,8 +22,14 @@ std::string sourcePath(const std::string& relative)
 
 Outcome runIsolated(const RunSpec& run)
 {
-    std::vector<std::string> argv{sourcePath("scripts/isolated.sh")};
-    argv.insert(argv.end(), run.argv.begin(), run.argv.end());
+    RunSpec isolated = run;
+    isolated.argv.insert(isolated.argv.begin(), sourcePath("scripts/isolated.sh"));
+    return runCommand(isolated);
+}
+
+Outcome runCommand(const RunSpec& run)
+{
+    std::vector<std::string> argv = run.argv;
     std::vector<char*> cargv;
     for (auto& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);

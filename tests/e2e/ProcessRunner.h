@@ -27,6 +27,8 @@ struct RunSpec {
 
 // Runs the command through scripts/isolated.sh. Status 77 means no namespace could be made here.
 Outcome runIsolated(const RunSpec& run);
+// Runs the command as it stands; for the test LAN harness, which makes its own namespaces.
+Outcome runCommand(const RunSpec& run);
 
 // The built programs and the source tree.
 std::string binary(const std::string& name);
