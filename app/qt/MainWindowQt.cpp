@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 
 using fw::onThreadOf;
 using fw::toQString;
@@ -220,7 +221,10 @@ void MainWindowQt::setStatus(std::string_view text)
 
 void MainWindowQt::setMaximum(int maximum)
 {
-    onThreadOf(this, [&] { m_progress->setMaximum(maximum); });
+    onThreadOf(this, [&] {
+        m_progressMaximum = maximum;
+        m_progress->setMaximum(std::max(maximum, 1));
+    });
 }
 
 void MainWindowQt::setPosition(int position)
@@ -230,7 +234,7 @@ void MainWindowQt::setPosition(int position)
 
 int MainWindowQt::maximum() const
 {
-    return m_progress->maximum();
+    return m_progressMaximum;
 }
 
 int MainWindowQt::position() const

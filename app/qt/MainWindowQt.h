@@ -82,6 +82,7 @@ private:
     QStatusBar* m_status = nullptr;
     MainWindowEvents* m_events = nullptr;
     FileChooser m_chooser;
+    int m_progressMaximum = 100; // a maximum of 0 is an empty bar here, not Qt's busy indicator
     bool m_shown = false;
     bool m_closing = false;
 };

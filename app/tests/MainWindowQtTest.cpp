@@ -3,7 +3,14 @@
 #include "app/Mainunit.h"
 #include "app/WindowDesign.h"
 #include "bundle/tests/BundleFixtures.h"
+#include "discovery/Refresh.h"
+#include "discovery/testing/ScriptedSearchWindow.h"
+#include "discovery/tests/FakeLan.h"
+#include "platform/testing/FakeProbeSocket.h"
 #include "platform/testing/VirtualLoop.h"
+
+#include <QLineEdit>
+#include <QStatusBar>
 
 #include <QGroupBox>
 #include <QPlainTextEdit>
@@ -22,6 +29,10 @@ protected:
     MainWindowQt window;
     fw::VirtualLoop loop;
     std::optional<TUpgradeForm1> form;
+    fw::FakeProbeSocket socket;
+    fw::FakeIcmpEcho echo;
+    ScriptedSearchWindow searchWindow;
+    std::optional<TRefreshForm> refresh;
 
     void SetUp() override
     {
@@ -29,6 +40,8 @@ protected:
         form.emplace(window, loop, StartContext{{}, program, program, temp->prefix()});
         window.bind(&*form);
         form->FormCreate();
+        refresh.emplace(loop, socket, echo, searchWindow, &window);
+        form->RefreshForm = &*refresh;
     }
     void show()
     {
@@ -80,6 +93,63 @@ TEST_F(MainWindowQtTest, ClosingTheWindowDestroysTheReaderAndItsFiles)
     show();
     ASSERT_TRUE(form->bundle);
     window.close();
+    EXPECT_FALSE(form->bundle);
+}
+
+TEST_F(MainWindowQtTest, LayoutsPlaceThePanelsAndAreSavedAsScreenshots)
+{
+    show();
+    form->logShown = 1;
+    for (int kind = 1; kind <= 5; ++kind) {
+        form->ArrangeLayout(kind);
+        int top = 57;
+        for (const auto& panel : design::kPanels) {
+            auto* box = window.findChild<QWidget*>(controlName(panel.control));
+            if (panel.control == MainControl::SearchGroup || box->isHidden()) continue;
+            EXPECT_EQ(box->y(), top) << "layout " << kind << " " << controlName(panel.control);
+            top += panel.height;
+        }
+        EXPECT_EQ(window.findChild<QWidget*>("PasswordGroup")->isHidden(), kind == 2 || kind == 4) << kind;
+        EXPECT_EQ(window.findChild<QWidget*>("UpgreadFileGroup")->isHidden(), kind == 4 || kind == 5) << kind;
+        EXPECT_EQ(window.findChild<QStatusBar*>("StatusBar1")->geometry().bottom(), window.height() - 1);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.grab().save(QString{FW_ARTIFACT_DIR "/layout-%1.png"}.arg(kind)));
+    }
+}
+
+TEST_F(MainWindowQtTest, ClickingThroughRefreshBrowseAndExit)
+{
+    discovery::testing::connect(socket, {{"192.168.0.1", {probe::kNormal}}});
+    echo.answering = {"192.168.0.1"};
+    show(); // the interactive start searches once
+    socket.sent.clear();
+    QTest::mouseClick(window.findChild<QPushButton*>("IPReFresh"), Qt::LeftButton);
+    EXPECT_FALSE(socket.sent.empty());
+    EXPECT_EQ(window.text(MainControl::IPComBox), "192.168.0.1");
+    EXPECT_EQ(window.entryLineCount(), 1);
+    EXPECT_FALSE(window.findChild<QWidget*>("PasswordGroup")->isHidden());
+    EXPECT_TRUE(window.findChild<QWidget*>("PasswordComBox")->isEnabled());
+
+    QString filter;
+    window.setFileChooser([&](const QString& nameFilter) {
+        filter = nameFilter;
+        return std::optional<std::vector<std::string>>{{"/fw/a.bin", "/fw/b.bin"}};
+    });
+    QTest::mouseClick(window.findChild<QPushButton*>("Browse"), Qt::LeftButton);
+    EXPECT_EQ(filter, "(BIN Files) (*.bin);;(EXE Files) (*.exe);;(All Files) (*)");
+    EXPECT_EQ(window.text(MainControl::UpdateFileName), "/fw/a.bin; /fw/b.bin; ");
+    EXPECT_TRUE(window.findChild<QPushButton*>("Upgrade")->isEnabled());
+
+    auto* password = window.findChild<QLineEdit*>("PasswordComBox");
+    QTest::keyClicks(password, "0123456789AB");
+    EXPECT_EQ(password->text(), "012345678"); // at most 9 typed characters
+    window.setText(MainControl::PasswordComBox, "a-longer-preset-password");
+    EXPECT_EQ(password->text(), "a-longer-preset-password");
+    EXPECT_EQ(window.findChild<QStatusBar*>("StatusBar1")->currentMessage(),
+              "Confirm your password and press Upgrade button to upgrade");
+
+    QTest::mouseClick(window.findChild<QPushButton*>("Exit"), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(form->bundle);
 }
 

@@ -1,6 +1,7 @@
 #include "discovery/qt/SearchWindowQt.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -28,6 +29,13 @@ SearchWindowQt::SearchWindowQt(QWidget* mainWindow) : QDialog{mainWindow}, m_mai
     wait->setObjectName("Label2");
     wait->setFont(font);
     wait->setGeometry(8, 30, 270, 24);
+    // Where Times New Roman is missing a wider serif stands in: shrink it until the caption fits.
+    while (font.pixelSize() > 10 &&
+           QFontMetrics{font}.horizontalAdvance(searching->text()) > searching->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        searching->setFont(font);
+        wait->setFont(font);
+    }
 
     auto* bar = new QFrame{this};
     bar->setObjectName("Panel2");
