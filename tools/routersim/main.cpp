@@ -1,0 +1,58 @@
+// tools/routersim/main.cpp: stages the devices of the command line and serves them until SIGTERM or SIGINT.
+#include "tools/routersim/DiscoveryResponder.h"
+#include "tools/routersim/EventLoop.h"
+#include "tools/routersim/Log.h"
+#include "tools/routersim/Options.h"
+#include "tools/routersim/UdpPort.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    using namespace routersim;
+    const ParsedOptions parsed = parseOptions(argc, argv);
+    if (parsed.options.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "routersim: %s\nTry 'routersim --help'.\n", parsed.error.c_str());
+        return 2;
+    }
+    const std::vector<Device>& devices = parsed.options.devices;
+
+    EventLoop loop;
+    if (std::string error = loop.catchStopSignals(); !error.empty()) {
+        logLine(error);
+        return 1;
+    }
+    for (const Device& device : devices) {
+        if (std::string error = checkLocalAddress(device.address); !error.empty()) {
+            logLine(error);
+            return 1;
+        }
+    }
+    UdpPorts ports;
+    DiscoveryResponder discovery{devices};
+    discovery.attach(ports);
+    if (std::string error = ports.openAll(loop); !error.empty()) {
+        logLine(error);
+        return 1;
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const Device& d = devices[i];
+        logLine("device " + std::to_string(i + 1) + " at " + d.addressText + ": module '" + d.module +
+                "', detail '" + d.detail + "'");
+    }
+    std::fputs("routersim: ready\n", stdout);
+    std::fflush(stdout);
+
+    if (std::string error = loop.run(); !error.empty()) {
+        logLine(error);
+        return 1;
+    }
+    logLine(std::string("ending on SIG") + sigabbrev_np(loop.stopSignal()));
+    return 0;
+}
