@@ -93,7 +93,8 @@ TEST_F(Startup, AShippedProgramListsItsBundleAndWaitsForAPerson)
     ASSERT_EQ(packed.status, 0) << packed.err;
 
     Outcome listed = run({binary("fwbundle"), "list", program});
-    EXPECT_EQ(listed.out, "0 0x080D 20 main.bin\n");
+    EXPECT_EQ(listed.out, "0 0x080D 20 main.bin\n    [image] methods = http ftp tftp, models = any, section "
+                          "= 0, keep-name = no\n");
 
     const Outcome started = run({program});
     EXPECT_EQ(started.status, 3);

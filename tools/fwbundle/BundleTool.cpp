@@ -2,6 +2,9 @@
 
 #include "bundle/BundleWriter.h"
 #include "platform/File.h"
+#include "tools/fwbundle/ImageManifest.h"
+#include "tools/fwbundle/ManifestRecords.h"
+#include "tools/fwbundle/SettingsManifest.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,12 +16,34 @@ constexpr int kUsageError = 2;
 constexpr int kFailed = 1;
 
 const char* const kUsage = R"(Usage: fwbundle pack -o OUT PROGRAM FILE:ATTR...
+       fwbundle pack -o OUT PROGRAM --manifest MANIFEST [FILE:ATTR...]
        fwbundle list FILE
 
 pack   copies PROGRAM to OUT and appends one record per FILE, named after the file's
        base name (at most 31 characters), with the attribute word ATTR (0x080D for a
        firmware image sent by every method; decimal or 0x hexadecimal), at most 64.
-list   prints the records of a bundled program: index, attribute word, data size, name.
+       With --manifest, the records the manifest names come first, in its order:
+       each [image] with its file, and the [settings] section written as control.cfg.
+list   prints the records of a bundled program: index, attribute word, data size and
+       name, below each the attribute word in manifest words, then each settings
+       record decoded as a manifest's [settings] section.
+
+A manifest holds '# comment' lines, '[section]' headers and 'key = value' lines; a
+value runs to the end of its line, or is "quoted" with the escapes \" \\ \xHH.
+Defaults in brackets; paths start from the manifest's folder.
+  [image]     file = PATH   name = RECORD-NAME [the file's base name]
+              methods = http ftp tftp | http ftp | tftp [all]
+              models = any | matching | both [any]   section = 0-15 [0]
+              keep-name = yes | no [no]
+  [settings]  method = get | put | set   address, password, rom-id = TEXT [empty]
+              file = TEXT (put and set) [empty]
+              get-file = NAME, get-offset = BYTES, get-length = BYTES (get)
+              probes = normal boot crash default | all | none [all]
+              release = user | factory [user]   log = shown | hidden [hidden]
+              section-check = on | off [off]   caption = TEXT [default]
+              search-address-1 ... search-address-4 = TEXT [default]
+              timeout = -128 to 127 seconds, 0 for the usual limit [0]
+              method-order = default | http | ftp | tftp [default]
 )";
 
 struct Failure {
@@ -57,39 +82,62 @@ std::string hex4(std::uint16_t value)
     return text;
 }
 
-int pack(const std::vector<std::string>& args, std::ostream& out)
+// One FILE:ATTR item of the command line, its file read.
+bundle::BundleRecord rawRecord(const std::string& item)
 {
-    std::string output;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o") {
-            if (i + 1 >= args.size()) throw Failure{kUsageError, "-o needs a file name"};
-            output = args[++i];
-        } else {
-            rest.push_back(args[i]);
-        }
-    }
-    if (output.empty() || rest.empty()) throw Failure{kUsageError, "pack needs -o OUT and a PROGRAM"};
-    const std::string program = rest.front();
-    rest.erase(rest.begin());
-    if (rest.size() > static_cast<std::size_t>(bundle::kMaxRecords))
-        throw Failure{kUsageError,
-                      "at most 64 files fit in a bundle, " + std::to_string(rest.size()) + " given"};
+    const auto colon = item.rfind(':');
+    if (colon == std::string::npos) throw Failure{kUsageError, "'" + item + "': expected FILE:ATTR"};
+    const std::string path = item.substr(0, colon);
+    const std::uint16_t attribute = parseAttribute(item.substr(colon + 1), item);
+    const std::string name = baseName(path);
+    if (name.empty() || name == "." || name == "..")
+        throw Failure{kUsageError, "'" + path + "' does not name a file"};
+    if (name.size() >= static_cast<std::size_t>(bundle::kNameField))
+        throw Failure{kUsageError, "'" + name + "': a record name holds at most 31 characters"};
+    return {name, attribute, readWhole(path)};
+}
 
+// The records a manifest names, its images read from paths relative to its folder.
+std::vector<bundle::BundleRecord> recordsOfManifest(const std::string& manifest)
+{
+    const auto bytes = readWhole(manifest);
+    auto planned = fwbundle::manifestRecords({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    if (const auto* error = std::get_if<fwbundle::ManifestError>(&planned)) {
+        const std::string where = error->line > 0 ? manifest + ":" + std::to_string(error->line) : manifest;
+        throw Failure{kUsageError, where + ": " + error->text};
+    }
+    const auto slash = manifest.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : manifest.substr(0, slash + 1);
     std::vector<bundle::BundleRecord> records;
-    for (const std::string& item : rest) {
-        const auto colon = item.rfind(':');
-        if (colon == std::string::npos) throw Failure{kUsageError, "'" + item + "': expected FILE:ATTR"};
-        const std::string path = item.substr(0, colon);
-        const std::uint16_t attribute = parseAttribute(item.substr(colon + 1), item);
-        const std::string name = baseName(path);
-        if (name.empty() || name == "." || name == "..")
-            throw Failure{kUsageError, "'" + path + "' does not name a file"};
-        if (name.size() >= static_cast<std::size_t>(bundle::kNameField))
-            throw Failure{kUsageError, "'" + name + "': a record name holds at most 31 characters"};
-        records.push_back({name, attribute, readWhole(path)});
+    for (auto& record : std::get<std::vector<fwbundle::ManifestRecord>>(planned)) {
+        if (!record.path.empty()) {
+            const std::string path = record.path.front() == '/' ? record.path : folder + record.path;
+            const fw::File file = fw::File::openRead(path);
+            auto data = file ? file.readAll() : std::nullopt;
+            if (!data)
+                throw Failure{kFailed, manifest + ":" + std::to_string(record.pathLine) + ": cannot read '" +
+                                           path + "'"};
+            record.data = std::move(*data);
+        }
+        records.push_back({std::move(record.name), record.attribute, std::move(record.data)});
     }
+    return records;
+}
 
+// A FILE:ATTR item after a manifest may neither reuse a record name nor add a second settings record.
+void checkJoinsManifest(const std::vector<bundle::BundleRecord>& records, const bundle::BundleRecord& item)
+{
+    for (const bundle::BundleRecord& record : records) {
+        if (record.name == item.name)
+            throw Failure{kUsageError, "'" + item.name + "': a record of this name is already in the bundle"};
+        if (record.attribute & item.attribute & Attribute::Control_File)
+            throw Failure{kUsageError, "'" + item.name + "': the bundle already holds a settings record"};
+    }
+}
+
+void writeBundle(const std::string& program, const std::string& output,
+                 const std::vector<bundle::BundleRecord>& records, std::ostream& out)
+{
     {
         const fw::File file = fw::File::openRead(program);
         if (!file) throw Failure{kFailed, "cannot read '" + program + "'"};
@@ -115,6 +163,39 @@ int pack(const std::vector<std::string>& args, std::ostream& out)
     }
     out << "fwbundle: wrote " << output << " with " << records.size() << " record(s), " << bytes.size()
         << " bytes\n";
+}
+
+int pack(const std::vector<std::string>& args, std::ostream& out)
+{
+    std::string output;
+    std::optional<std::string> manifest;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (i + 1 >= args.size()) throw Failure{kUsageError, "-o needs a file name"};
+            output = args[++i];
+        } else if (args[i] == "--manifest") {
+            if (i + 1 >= args.size()) throw Failure{kUsageError, "--manifest needs a file name"};
+            if (manifest) throw Failure{kUsageError, "--manifest is given twice"};
+            manifest = args[++i];
+        } else {
+            rest.push_back(args[i]);
+        }
+    }
+    if (output.empty() || rest.empty()) throw Failure{kUsageError, "pack needs -o OUT and a PROGRAM"};
+    const std::string program = rest.front();
+    rest.erase(rest.begin());
+
+    std::vector<bundle::BundleRecord> records = manifest ? recordsOfManifest(*manifest) : decltype(records){};
+    const std::size_t count = records.size() + rest.size();
+    if (count > static_cast<std::size_t>(bundle::kMaxRecords))
+        throw Failure{kUsageError, "at most 64 files fit in a bundle, " + std::to_string(count) + " given"};
+    for (const std::string& item : rest) {
+        bundle::BundleRecord record = rawRecord(item);
+        if (manifest) checkJoinsManifest(records, record);
+        records.push_back(std::move(record));
+    }
+    writeBundle(program, output, records, out);
     return 0;
 }
 
@@ -133,13 +214,28 @@ int list(const std::vector<std::string>& args, std::ostream& out)
     const auto layout = bundle::readLayout(file);
     if (!layout) throw Failure{kFailed, "'" + args[0] + "': the trailer does not fit the file"};
     bundle::RecordWalker walker{file, *layout};
+    std::string settings; // the settings records decoded, printed after the record lines
     for (int i = 0; i < layout->count; ++i) {
         const auto header = walker.next();
         if (!header)
             throw Failure{kFailed, "'" + args[0] + "': record " + std::to_string(i) + " is malformed"};
         out << i << ' ' << hex4(header->attribute) << ' ' << walker.dataLength() << ' ' << header->name
             << '\n';
+        out << "    " << fwbundle::describeAttribute(header->attribute) << '\n';
+        if (!(header->attribute & Attribute::Control_File)) continue;
+
+        settings += "\n# record " + std::to_string(i) + ", " + header->name + "\n";
+        if (walker.dataLength() != static_cast<std::int64_t>(fwbundle::kSettingsSize)) {
+            settings +=
+                "# " + std::to_string(walker.dataLength()) + " bytes, not the 224 of a settings record\n";
+            continue;
+        }
+        fwbundle::SettingsRecord record;
+        if (!file.readAt(walker.dataOffset(), std::as_writable_bytes(std::span{record})))
+            throw Failure{kFailed, "'" + args[0] + "': record " + std::to_string(i) + " cannot be read"};
+        settings += fwbundle::decodeSettings(record);
     }
+    out << settings;
     return 0;
 }
 

@@ -1,31 +1,15 @@
-// fwbundle pack and list, run in-process on files of a test-owned directory.
-#include "tools/fwbundle/BundleTool.h"
-#include "bundle/tests/BundleFixtures.h"
+// fwbundle pack in its raw form and list, run in-process on files of a test-owned directory.
+#include "tools/fwbundle/tests/ToolFixture.h"
 
-#include <gtest/gtest.h>
-#include <sstream>
+#include <gmock/gmock.h>
 
 namespace {
 
 using namespace bundle::testing;
+using namespace fwbundle::testing;
+using ::testing::StartsWith;
 
-class BundleTool : public ::testing::Test {
-public:
-    std::optional<fw::TempDir> dir = fw::TempDir::create("fwtest-tool-");
-    std::ostringstream out, err;
-
-    std::string file(const std::string& name, std::string_view text)
-    {
-        return writeFile(*dir, name, fw::asBytes(text));
-    }
-    int run(std::vector<std::string> args)
-    {
-        out.str("");
-        err.str("");
-        return runBundleTool(args, out, err);
-    }
-    std::string output() const { return dir->prefix() + "out"; }
-};
+class BundleTool : public ToolFixture {};
 
 TEST_F(BundleTool, PackWritesTheComposedBytesAndKeepsTheRunBit)
 {
@@ -42,7 +26,9 @@ TEST_F(BundleTool, PackWritesTheComposedBytesAndKeepsTheRunBit)
     EXPECT_EQ(fw::fileMode(output()), 0755u);
 
     ASSERT_EQ(run({"list", output()}), 0) << err.str();
-    EXPECT_EQ(out.str(), "0 0x080D 14 main.bin\n1 0x1000 224 control.cfg\n");
+    EXPECT_THAT(out.str(),
+                StartsWith("0 0x080D 14 main.bin\n    [image] methods = http ftp tftp, models = any, "
+                           "section = 0, keep-name = no\n1 0x1000 224 control.cfg\n    [settings]\n"));
 }
 
 struct RefusalCase {
@@ -100,6 +86,75 @@ INSTANTIATE_TEST_SUITE_P(
                                                         t.dir->prefix() + "missing.bin:0x080D"};
                     },
                     "cannot read"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct ListCase {
+    const char* label;
+    friend void PrintTo(const ListCase& c, std::ostream* os) { *os << c.label; }
+    std::vector<bundle::BundleRecord> records;
+    std::string want;
+};
+
+class ListPrints : public BundleTool, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListPrints, TheRecordLinesTheirWordsAndTheDecodedSettings)
+{
+    const std::string bundled =
+        writeFile(*dir, "bundled", bundle::composeBundle(bytesOf("P"), GetParam().records));
+    ASSERT_EQ(run({"list", bundled}), 0) << err.str();
+    EXPECT_EQ(out.str(), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bundles, ListPrints,
+    ::testing::Values(
+        ListCase{
+            "ImagesAndASettingsRecord",
+            {{"main.bin", 0x080D, bytesOf("MAIN")},
+             {"boot.bin", 0x0909, bytesOf("BOOT")},
+             {"wrt.bin", 0x081E, bytesOf("WRT")},
+             {"control.cfg", 0x1000,
+              recordWithDefaultTextsOf({{0, "192.168.1.1"}, {36, "\x02"}, {37, "main.bin"}, {117, "\x9F"}})}},
+            "0 0x080D 4 main.bin\n"
+            "    [image] methods = http ftp tftp, models = any, section = 0, keep-name = no\n"
+            "1 0x0909 4 boot.bin\n"
+            "    [image] methods = tftp, models = any, section = 0, keep-name = yes\n"
+            "2 0x081E 3 wrt.bin\n"
+            "    [image] methods = http ftp tftp, models = matching, section = 1, keep-name = no\n"
+            "3 0x1000 224 control.cfg\n"
+            "    [settings]\n"
+            "\n"
+            "# record 3, control.cfg\n"
+            "[settings]\n"
+            "address = 192.168.1.1\n"
+            "password =\n"
+            "method = put\n"
+            "file = main.bin\n"
+            "rom-id =\n"
+            "probes = normal boot crash default\n"
+            "release = user\n"
+            "log = hidden\n"
+            "section-check = off\n"
+            "search-address-1 = default\n"
+            "search-address-2 = default\n"
+            "search-address-3 = default\n"
+            "search-address-4 = default\n"
+            "caption = default\n"
+            "timeout = 0\n"
+            "method-order = default\n"},
+        ListCase{"ASettingsRecordOfTheWrongSize",
+                 {{"control.cfg", 0x1000, filled(10)}},
+                 "0 0x1000 10 control.cfg\n    [settings]\n\n# record 0, control.cfg\n"
+                 "# 10 bytes, not the 224 of a settings record\n"},
+        ListCase{
+            "RecordsOfOtherKindsAndStrayBits",
+            {{"hello.msg", 0x0401, bytesOf("M")},
+             {"odd.bin", 0x0A00, bytesOf("O")},
+             {"plain", 0x000D, bytesOf("")}},
+            "0 0x0401 1 hello.msg\n    [message] other bits = 0x0001\n"
+            "1 0x0A00 1 odd.bin\n"
+            "    [image] methods = none, models = none, section = 0, keep-name = no, other bits = 0x0200\n"
+            "2 0x000D 0 plain\n    (no image, message or settings bit) other bits = 0x000D\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(BundleTool, ListRefusesAFileWithoutBundle)
