@@ -38,8 +38,7 @@ void appendTool::box(std::string_view text, std::string_view caption, fw::BoxBut
 
 std::string appendTool::cutPath(std::string_view path)
 {
-    const auto slash = path.rfind('/');
-    return std::string{slash == std::string_view::npos ? path : path.substr(slash + 1)};
+    return fw::fileNamePart(path);
 }
 
 int appendTool::Myfilecopy(const fw::File& source, const std::string& destination)

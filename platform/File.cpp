@@ -126,6 +126,12 @@ std::span<const std::byte> asBytes(std::string_view text)
     return std::as_bytes(std::span{text.data(), text.size()});
 }
 
+std::string fileNamePart(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    return std::string{slash == std::string_view::npos ? path : path.substr(slash + 1)};
+}
+
 } // namespace fw
 
 namespace fw {

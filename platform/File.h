@@ -53,4 +53,7 @@ std::vector<std::string> directoryEntries(const std::string& dir);
 
 std::span<const std::byte> asBytes(std::string_view text);
 
+// The file name part of a path: the text after its last '/', all of it when there is none.
+std::string fileNamePart(std::string_view path);
+
 } // namespace fw
