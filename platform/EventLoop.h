@@ -15,6 +15,12 @@ public:
     virtual void sleepMs(int ms) = 0;
 };
 
+// Watches a file descriptor for the loop: onReadable runs on the window thread while data waits.
+class ReadableWatch {
+public:
+    virtual ~ReadableWatch() = default;
+};
+
 // A repeating timer of the window thread. start() (re)starts counting a full interval; a tick may
 // stop, restart or destroy its own timer.
 class Timer {
@@ -32,6 +38,9 @@ public:
 class EventLoop : public Clock {
 public:
     virtual std::unique_ptr<Timer> createTimer(int intervalMs) = 0;
+
+    // Calls onReadable on the window thread whenever fd has data waiting, until the watch is dropped.
+    virtual std::unique_ptr<ReadableWatch> watchReadable(int fd, std::function<void()> onReadable) = 0;
 
     // Runs fn on the window thread once the events already waiting are handled. Safe from any thread.
     virtual void post(std::function<void()> fn) = 0;

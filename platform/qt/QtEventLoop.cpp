@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <thread>
 
@@ -48,6 +49,33 @@ private:
     QtEventLoop& m_loop;
     QTimer* m_timer;
 };
+
+namespace {
+
+class QtReadableWatch final : public ReadableWatch {
+public:
+    QtReadableWatch(int fd, std::function<void()> onReadable)
+        : m_notifier{new QSocketNotifier{fd, QSocketNotifier::Read}}
+    {
+        QObject::connect(m_notifier, &QSocketNotifier::activated, m_notifier, std::move(onReadable));
+    }
+    ~QtReadableWatch() override
+    {
+        m_notifier->setEnabled(false);
+        m_notifier->disconnect();
+        m_notifier->deleteLater(); // a handler may be dropping its own watch
+    }
+
+private:
+    QSocketNotifier* m_notifier;
+};
+
+} // namespace
+
+std::unique_ptr<ReadableWatch> QtEventLoop::watchReadable(int fd, std::function<void()> onReadable)
+{
+    return std::make_unique<QtReadableWatch>(fd, std::move(onReadable));
+}
 
 QtEventLoop::QtEventLoop()
 {

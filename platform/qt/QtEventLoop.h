@@ -18,6 +18,7 @@ public:
     void sleepMs(int ms) override;
 
     std::unique_ptr<Timer> createTimer(int intervalMs) override;
+    std::unique_ptr<ReadableWatch> watchReadable(int fd, std::function<void()> onReadable) override;
     void post(std::function<void()> fn) override;
     void processPendingEvents() override;
     void WaitMs(int ms, bool dispatch) override;

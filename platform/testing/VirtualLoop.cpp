@@ -1,6 +1,7 @@
 #include "platform/testing/VirtualLoop.h"
 
 #include <algorithm>
+#include <poll.h>
 
 namespace fw {
 
@@ -62,8 +63,34 @@ int VirtualLoop::runningTimers() const
         std::count_if(m_timers.begin(), m_timers.end(), [](const VirtualTimer* t) { return t->m_running; }));
 }
 
+std::unique_ptr<ReadableWatch> VirtualLoop::watchReadable(int fd, std::function<void()> onReadable)
+{
+    struct Handle final : ReadableWatch {
+        std::shared_ptr<Watch> watch;
+        ~Handle() override { watch->alive = false; }
+    };
+    auto watch = std::make_shared<Watch>(Watch{fd, std::move(onReadable)});
+    m_watches.push_back(watch);
+    auto handle = std::make_unique<Handle>();
+    handle->watch = watch;
+    return handle;
+}
+
+void VirtualLoop::pollWatches()
+{
+    std::erase_if(m_watches, [](const auto& w) { return !w->alive; });
+    const auto watches = m_watches; // a handler may add or drop watches
+    for (const auto& watch : watches) {
+        pollfd fd{watch->fd, POLLIN, 0};
+        // Bounded, so a handler that leaves its data waiting cannot hang a test.
+        for (int i = 0; i < 1000 && watch->alive && ::poll(&fd, 1, 0) == 1 && (fd.revents & POLLIN); ++i)
+            watch->onReadable();
+    }
+}
+
 void VirtualLoop::runPosted()
 {
+    pollWatches();
     while (!m_posted.empty()) {
         auto fn = std::move(m_posted.front());
         m_posted.pop_front();

@@ -23,6 +23,8 @@ public:
     void sleepMs(int ms) override { m_now += ms; } // a plain sleep dispatches nothing
 
     std::unique_ptr<Timer> createTimer(int intervalMs) override;
+    // Real descriptors are polled, without waiting, whenever the loop handles events.
+    std::unique_ptr<ReadableWatch> watchReadable(int fd, std::function<void()> onReadable) override;
     void post(std::function<void()> fn) override { m_posted.push_back(std::move(fn)); }
     void processPendingEvents() override;
     void WaitMs(int ms, bool dispatch) override;
@@ -41,11 +43,18 @@ public:
 
 private:
     void runPosted();
+    void pollWatches();
     bool fireNextDue(std::int64_t limit);
 
     std::int64_t m_now = 0;
     std::uint64_t m_sequence = 0;
     std::vector<VirtualTimer*> m_timers;
+    struct Watch {
+        int fd;
+        std::function<void()> onReadable;
+        bool alive = true;
+    };
+    std::vector<std::shared_ptr<Watch>> m_watches;
     std::deque<std::function<void()>> m_posted;
     int m_work = 0;
     int m_modalDepth = 0;
