@@ -4,8 +4,10 @@
 #include "platform/File.h"
 #include "tools/fwbundle/ImageManifest.h"
 #include "tools/fwbundle/ManifestRecords.h"
+#include "tools/fwbundle/MessageManifest.h"
 #include "tools/fwbundle/SettingsManifest.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -23,10 +25,12 @@ pack   copies PROGRAM to OUT and appends one record per FILE, named after the fi
        base name (at most 31 characters), with the attribute word ATTR (0x080D for a
        firmware image sent by every method; decimal or 0x hexadecimal), at most 64.
        With --manifest, the records the manifest names come first, in its order:
-       each [image] with its file, and the [settings] section written as control.cfg.
+       each [image] with its file, each [message] with its text, and the [settings]
+       section written as control.cfg.
 list   prints the records of a bundled program: index, attribute word, data size and
-       name, below each the attribute word in manifest words, then each settings
-       record decoded as a manifest's [settings] section.
+       name, below each the attribute word in manifest words, then each settings and
+       message record decoded as a manifest's [settings] or [message] section (of a
+       message's text only its length, and whether it is RTF).
 
 A manifest holds '# comment' lines, '[section]' headers and 'key = value' lines; a
 value runs to the end of its line, or is "quoted" with the escapes \" \\ \xHH.
@@ -44,6 +48,18 @@ Defaults in brackets; paths start from the manifest's folder.
               search-address-1 ... search-address-4 = TEXT [default]
               timeout = -128 to 127 seconds, 0 for the usual limit [0]
               method-order = default | http | ftp | tftp [default]
+  [message]   file = PATH (the text, RTF or plain, at most 65535 bytes)
+              name = RECORD-NAME [the file's base name]
+              message-name = TEXT, at most 15 characters [the record name]
+              caption = TEXT, at most 63 characters [empty]
+              live-time = 0 to 8 seconds, one decimal allowed (0.5), 0 keeping the
+                window until it is closed; the program stops at 8, more is refused [0]
+              shown = start | transfers | http-ftp | tftp (at program start, during
+                every transfer, during HTTP and FTP ones, during TFTP ones)
+              models = any | matching | both [any]; matching: during transfers, to
+                devices whose module name begins the record name; at start, only with
+                a message-name that begins with VELT and goes on after it
+              background = #RRGGBB [#FFFFFF]   text = steady | blinking [steady]
 )";
 
 struct Failure {
@@ -117,7 +133,15 @@ std::vector<bundle::BundleRecord> recordsOfManifest(const std::string& manifest)
             if (!data)
                 throw Failure{kFailed, manifest + ":" + std::to_string(record.pathLine) + ": cannot read '" +
                                            path + "'"};
-            record.data = std::move(*data);
+            if (!(record.attribute & Attribute::Message_File)) {
+                record.data = std::move(*data);
+            } else if (data->size() > fwbundle::kMaxMessageText) {
+                throw Failure{kUsageError, manifest + ":" + std::to_string(record.pathLine) + ": file: '" +
+                                               path + "' holds " + std::to_string(data->size()) +
+                                               " bytes; a message text holds at most 65535"};
+            } else {
+                fwbundle::appendMessageText(record.data, *data);
+            }
         }
         records.push_back({std::move(record.name), record.attribute, std::move(record.data)});
     }
@@ -214,7 +238,7 @@ int list(const std::vector<std::string>& args, std::ostream& out)
     const auto layout = bundle::readLayout(file);
     if (!layout) throw Failure{kFailed, "'" + args[0] + "': the trailer does not fit the file"};
     bundle::RecordWalker walker{file, *layout};
-    std::string settings; // the settings records decoded, printed after the record lines
+    std::string decoded; // the settings and message records, printed after the record lines
     for (int i = 0; i < layout->count; ++i) {
         const auto header = walker.next();
         if (!header)
@@ -222,20 +246,27 @@ int list(const std::vector<std::string>& args, std::ostream& out)
         out << i << ' ' << hex4(header->attribute) << ' ' << walker.dataLength() << ' ' << header->name
             << '\n';
         out << "    " << fwbundle::describeAttribute(header->attribute) << '\n';
-        if (!(header->attribute & Attribute::Control_File)) continue;
+        const bool settings = header->attribute & Attribute::Control_File;
+        if (!settings && !(header->attribute & Attribute::Message_File)) continue;
 
-        settings += "\n# record " + std::to_string(i) + ", " + header->name + "\n";
-        if (walker.dataLength() != static_cast<std::int64_t>(fwbundle::kSettingsSize)) {
-            settings +=
+        const std::string unreadable = "'" + args[0] + "': record " + std::to_string(i) + " cannot be read";
+        decoded += "\n# record " + std::to_string(i) + ", " + header->name + "\n";
+        if (!settings) {
+            std::vector<std::byte> lead(static_cast<std::size_t>(
+                std::min<std::int64_t>(walker.dataLength(), fwbundle::kMessageLead)));
+            if (!file.readAt(walker.dataOffset(), lead)) throw Failure{kFailed, unreadable};
+            decoded += fwbundle::decodeMessage(header->name, header->attribute, lead, walker.dataLength());
+        } else if (walker.dataLength() != static_cast<std::int64_t>(fwbundle::kSettingsSize)) {
+            decoded +=
                 "# " + std::to_string(walker.dataLength()) + " bytes, not the 224 of a settings record\n";
-            continue;
+        } else {
+            fwbundle::SettingsRecord record;
+            if (!file.readAt(walker.dataOffset(), std::as_writable_bytes(std::span{record})))
+                throw Failure{kFailed, unreadable};
+            decoded += fwbundle::decodeSettings(record);
         }
-        fwbundle::SettingsRecord record;
-        if (!file.readAt(walker.dataOffset(), std::as_writable_bytes(std::span{record})))
-            throw Failure{kFailed, "'" + args[0] + "': record " + std::to_string(i) + " cannot be read"};
-        settings += fwbundle::decodeSettings(record);
     }
-    out << settings;
+    out << decoded;
     return 0;
 }
 

@@ -13,18 +13,9 @@ constexpr unsigned kHttp = 1, kFtp = 2, kTftp = 4;
 constexpr ManifestWord kMethods[] = {{"http", kHttp}, {"ftp", kFtp}, {"tftp", kTftp}};
 constexpr ManifestWord kMethodBits[] = {{"http ftp", Attribute::Normal_Check},
                                         {"tftp", Attribute::TFTP_Check}};
-constexpr ManifestWord kModels[] = {{"any", Attribute::Default_Check},
-                                    {"matching", Attribute::RomID_Check},
-                                    {"both", Attribute::Default_Check | Attribute::RomID_Check}};
 constexpr ManifestWord kModelBits[] = {{"none", 0}, kModels[0], kModels[1], kModels[2]};
 constexpr std::string_view kKeys[] = {"file", "name", "methods", "models", "section", "keep-name"};
 constexpr ManifestWord kYesNo[] = {{"yes", 1}, {"no", 0}};
-
-std::string baseName(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string hex4(unsigned value)
 {
@@ -38,21 +29,10 @@ std::string hex4(unsigned value)
 Parsed<ImageEntry> parseImage(const ManifestSection& section)
 {
     if (auto unknown = unknownKey(section, kKeys)) return *unknown;
-    const ManifestEntry* file = section.find("file");
-    if (!file) return ManifestError{section.line, "[image] needs 'file = PATH'"};
-    if (file->value.empty()) return errorAt(*file, "names no file");
-
-    ImageEntry image{file->value, file->line, baseName(file->value), file->line, Attribute::Upgrade_File};
-    if (const ManifestEntry* name = section.find("name")) {
-        image.name = name->value;
-        image.nameLine = name->line;
-    }
-    if (image.name.empty() || image.name == "." || image.name == ".." ||
-        image.name.find('/') != std::string::npos)
-        return ManifestError{image.nameLine, "'" + image.name + "' is no record name"};
-    if (image.name.size() >= static_cast<std::size_t>(bundle::kNameField))
-        return ManifestError{image.nameLine,
-                             "'" + image.name + "': a record name holds at most 31 characters"};
+    auto source = recordSource(section);
+    if (const auto* error = std::get_if<ManifestError>(&source)) return *error;
+    auto& [path, pathLine, name, nameLine] = std::get<RecordSource>(source);
+    ImageEntry image{std::move(path), pathLine, std::move(name), nameLine, Attribute::Upgrade_File};
 
     unsigned methods = kHttp | kFtp | kTftp;
     if (const ManifestEntry* entry = section.find("methods")) {
@@ -91,15 +71,16 @@ std::string describeAttribute(std::uint16_t attribute)
     using namespace Attribute;
     std::string text;
     unsigned explained = 0;
-    std::string_view beforeOther = " "; // after the image words a comma, after a bare kind a blank
+    std::string_view beforeOther = " "; // after words a comma, after a bare kind a blank
+    constexpr unsigned kModelMask = Default_Check | RomID_Check;
     if (attribute & Control_File) {
         text = "[settings]";
         explained = Control_File;
     } else if (attribute & Message_File) {
-        text = "[message]";
-        explained = Message_File;
+        text = "[message] models = " + std::string{wordFor(attribute & kModelMask, kModelBits)};
+        explained = Message_File | kModelMask;
+        beforeOther = ", ";
     } else if (attribute & Upgrade_File) {
-        constexpr unsigned kModelMask = Default_Check | RomID_Check;
         text = "[image] methods = " + wordsFor(attribute, kMethodBits) +
                ", models = " + std::string{wordFor(attribute & kModelMask, kModelBits)} +
                ", section = " + std::to_string(sectionOf(attribute)) +

@@ -2,6 +2,7 @@
 
 #include "bundle/BundleFormat.h"
 #include "tools/fwbundle/ImageManifest.h"
+#include "tools/fwbundle/MessageManifest.h"
 #include "tools/fwbundle/SettingsManifest.h"
 
 #include <algorithm>
@@ -34,10 +35,15 @@ Parsed<std::vector<ManifestRecord>> manifestRecords(std::string_view text)
             record = {
                 section.line, kSettingsName, Attribute::Control_File, {}, 0, {bytes.begin(), bytes.end()}};
         } else if (section.name == "message") {
-            return ManifestError{section.line, "[message] sections are not supported yet"};
+            auto message = encodeMessage(section);
+            if (const auto* error = std::get_if<ManifestError>(&message)) return *error;
+            auto& entry = std::get<MessageEntry>(message);
+            record = {entry.nameLine,  std::move(entry.name),
+                      entry.attribute, std::move(entry.path),
+                      entry.pathLine,  {entry.header.begin(), entry.header.end()}};
         } else {
-            return ManifestError{section.line,
-                                 "unknown section [" + section.name + "]; expected [image] or [settings]"};
+            return ManifestError{section.line, "unknown section [" + section.name +
+                                                   "]; expected [image], [settings] or [message]"};
         }
         if (records.size() == static_cast<std::size_t>(bundle::kMaxRecords))
             return ManifestError{section.line, "a bundle holds at most 64 records, and this is one more"};
@@ -49,7 +55,7 @@ Parsed<std::vector<ManifestRecord>> manifestRecords(std::string_view text)
                                                   ")"};
         records.push_back(std::move(record));
     }
-    if (records.empty()) return ManifestError{0, "names no [image] and no [settings]"};
+    if (records.empty()) return ManifestError{0, "names no record: no [image], [settings] or [message]"};
     return records;
 }
 

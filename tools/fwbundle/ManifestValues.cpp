@@ -1,5 +1,7 @@
 #include "tools/fwbundle/ManifestValues.h"
 
+#include "bundle/BundleFormat.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -99,6 +101,28 @@ std::string wordsFor(unsigned bits, std::span<const ManifestWord> words)
         text += word.word;
     }
     return text.empty() ? "none" : text;
+}
+
+Parsed<RecordSource> recordSource(const ManifestSection& section)
+{
+    const ManifestEntry* file = section.find("file");
+    if (!file) return ManifestError{section.line, "[" + section.name + "] needs 'file = PATH'"};
+    if (file->value.empty()) return errorAt(*file, "names no file");
+
+    const auto slash = file->value.rfind('/');
+    RecordSource source{file->value, file->line,
+                        slash == std::string::npos ? file->value : file->value.substr(slash + 1), file->line};
+    if (const ManifestEntry* name = section.find("name")) {
+        source.name = name->value;
+        source.nameLine = name->line;
+    }
+    if (source.name.empty() || source.name == "." || source.name == ".." ||
+        source.name.find('/') != std::string::npos)
+        return ManifestError{source.nameLine, "'" + source.name + "' is no record name"};
+    if (source.name.size() >= static_cast<std::size_t>(bundle::kNameField))
+        return ManifestError{source.nameLine,
+                             "'" + source.name + "': a record name holds at most 31 characters"};
+    return source;
 }
 
 } // namespace fwbundle

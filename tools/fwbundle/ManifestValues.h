@@ -1,5 +1,6 @@
 #pragma once
-// Manifest values read as numbers, as one word of a few or as a set of words, and written back.
+// Manifest values read as numbers, as one word of a few or as a set of words, and written back; the
+// file and record name of a section that packs a file.
 #include "tools/fwbundle/ManifestText.h"
 
 #include <optional>
@@ -39,5 +40,17 @@ std::string wordsFor(unsigned bits, std::span<const ManifestWord> words);
 
 // "get, put or set": the choices, for errors.
 std::string choicesOf(std::span<const ManifestWord> words);
+
+// The file a section packs and the record it becomes.
+struct RecordSource {
+    std::string path; // as written; relative paths start from the manifest's folder
+    int pathLine = 0;
+    std::string name; // the name key's, or the file's base name when the section gives none
+    int nameLine = 0;
+};
+
+// The section's file (required, not empty) and record name: a plain file name of at most 31
+// characters, as a record's name field holds it with its zero byte.
+Parsed<RecordSource> recordSource(const ManifestSection& section);
 
 } // namespace fwbundle

@@ -8,6 +8,7 @@ namespace {
 using namespace bundle::testing;
 using namespace fwbundle::testing;
 using ::testing::StartsWith;
+using namespace std::string_view_literals;
 
 class BundleTool : public ToolFixture {};
 
@@ -151,10 +152,100 @@ INSTANTIATE_TEST_SUITE_P(
             {{"hello.msg", 0x0401, bytesOf("M")},
              {"odd.bin", 0x0A00, bytesOf("O")},
              {"plain", 0x000D, bytesOf("")}},
-            "0 0x0401 1 hello.msg\n    [message] other bits = 0x0001\n"
+            "0 0x0401 1 hello.msg\n    [message] models = any\n"
             "1 0x0A00 1 odd.bin\n"
             "    [image] methods = none, models = none, section = 0, keep-name = no, other bits = 0x0200\n"
-            "2 0x000D 0 plain\n    (no image, message or settings bit) other bits = 0x000D\n"}),
+            "2 0x000D 0 plain\n    (no image, message or settings bit) other bits = 0x000D\n"
+            "\n# record 0, hello.msg\n# 1 bytes, shorter than the 125-byte header of a message record\n"},
+        ListCase{
+            "AMessageAmongOtherRecords",
+            {{"main.bin", 0x080D, bytesOf("MAIN")},
+             {"welcome", 0x0402,
+              messageRecordOf({{0, "VELT-welcome"},
+                               {16, "Welcome"},
+                               {80, "\x05\x00"sv},
+                               {82, "\x01\x01"sv},
+                               {118, "\x0D\x00"sv},
+                               {120, "\x11\x22\x33\x00"sv},
+                               {124, "\x01"}},
+                              "{\\rtf1 Hello}")},
+             {"control.cfg", 0x1000, recordOf({{36, "\x02"}})},
+             {"bye.txt", 0x0401, messageRecordOf({{0, "bye"}, {83, "\x01"}, {118, "\x03\x00"sv}}, "Bye")}},
+            "0 0x080D 4 main.bin\n"
+            "    [image] methods = http ftp tftp, models = any, section = 0, keep-name = no\n"
+            "1 0x0402 138 welcome\n"
+            "    [message] models = matching\n"
+            "2 0x1000 224 control.cfg\n"
+            "    [settings]\n"
+            "3 0x0401 128 bye.txt\n"
+            "    [message] models = any\n"
+            "\n"
+            "# record 1, welcome\n"
+            "[message]\n"
+            "name = welcome\n"
+            "# text: 13 bytes, RTF; file names where it is kept\n"
+            "file = welcome\n"
+            "message-name = VELT-welcome\n"
+            "caption = Welcome\n"
+            "live-time = 0.5\n"
+            "shown = start\n"
+            "models = matching\n"
+            "background = #112233\n"
+            "text = steady\n"
+            "\n"
+            "# record 2, control.cfg\n"
+            "[settings]\n"
+            "address =\n"
+            "password =\n"
+            "method = put\n"
+            "file =\n"
+            "rom-id =\n"
+            "probes = none\n"
+            "release = factory\n"
+            "log = hidden\n"
+            "section-check = off\n"
+            "search-address-1 =\n"
+            "search-address-2 =\n"
+            "search-address-3 =\n"
+            "search-address-4 =\n"
+            "caption =\n"
+            "timeout = 0\n"
+            "method-order = default\n"
+            "\n"
+            "# record 3, bye.txt\n"
+            "[message]\n"
+            "name = bye.txt\n"
+            "# text: 3 bytes, plain text; file names where it is kept\n"
+            "file = bye.txt\n"
+            "message-name = bye\n"
+            "caption =\n"
+            "live-time = 0\n"
+            "shown = tftp\n"
+            "models = any\n"
+            "background = #000000\n"
+            "text = blinking\n"},
+        ListCase{
+            "AMessageOneByteShortOfItsHeader",
+            {{"short.msg", 0x0401, filled(124)}},
+            "0 0x0401 124 short.msg\n    [message] models = any\n"
+            "\n# record 0, short.msg\n# 124 bytes, shorter than the 125-byte header of a message record\n"},
+        ListCase{"AMessageWhoseTextLengthRunsPastTheRecord",
+                 {{"cut.msg", 0x0401, messageRecordOf({{118, "\x00\x01"sv}, {124, "\x01"}}, "{\\r")},
+                  {"next.bin", 0x080D, bytesOf("tf1 not the message's")}},
+                 "0 0x0401 128 cut.msg\n    [message] models = any\n"
+                 "1 0x080D 21 next.bin\n"
+                 "    [image] methods = http ftp tftp, models = any, section = 0, keep-name = no\n"
+                 "\n# record 0, cut.msg\n[message]\nname = cut.msg\n"
+                 "# Text_Length 256 runs past the record, which holds 3 bytes after its header\n"
+                 "# text: 3 bytes, plain text; file names where it is kept\n"
+                 "file = cut.msg\n"
+                 "message-name =\n"
+                 "caption =\n"
+                 "live-time = 0\n"
+                 "shown = transfers\n"
+                 "models = any\n"
+                 "background = #000000\n"
+                 "text = steady\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(BundleTool, ListRefusesAFileWithoutBundle)

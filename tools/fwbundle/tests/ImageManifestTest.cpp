@@ -84,8 +84,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "other bits = 0xE200"},
         WordsCase{"TheSettings", 0x1000, "[settings]"},
         WordsCase{"SettingsMarkedAsImageToo", 0x180D, "[settings] other bits = 0x080D"},
-        WordsCase{"AMessageWithoutNameCheck", 0x0401, "[message] other bits = 0x0001"},
-        WordsCase{"AMessageMarkedAsImageToo", 0x0C00, "[message] other bits = 0x0800"},
+        WordsCase{"AMessageForAnyModel", 0x0401, "[message] models = any"},
+        WordsCase{"AMessageForMatchingModels", 0x0402, "[message] models = matching"},
+        WordsCase{"AMessageForBothModels", 0x0403, "[message] models = both"},
+        WordsCase{"AMessageMarkedAsImageToo", 0x0C00, "[message] models = none, other bits = 0x0800"},
+        WordsCase{"AMessageWithSectionBits", 0x04F1, "[message] models = any, other bits = 0x00F0"},
         WordsCase{"NoKindAtAll", 0x0000, "(no image, message or settings bit)"}),
     [](const auto& info) { return std::string(info.param.label); });
 

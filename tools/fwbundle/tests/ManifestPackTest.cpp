@@ -117,6 +117,17 @@ std::string imageWith(const std::string& lines)
     return "[image]\nfile = a.bin\n" + lines + "\n";
 }
 
+// The lines follow from line 4 on.
+std::string messageWith(const std::string& lines)
+{
+    return "[message]\nfile = a.bin\nshown = transfers\n" + lines + "\n";
+}
+
+std::string startMessageWith(const std::string& lines)
+{
+    return "[message]\nfile = a.bin\nshown = start\n" + lines + "\n";
+}
+
 const std::string k17(17, 'x');
 
 INSTANTIATE_TEST_SUITE_P(
@@ -147,13 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "manifest.txt:3: nothing may follow the closing quote"},
         // Sections and records.
         ManifestCase{"AnUnknownSection", "[images]\nfile = a.bin\n",
-                     "manifest.txt:1: unknown section [images]; expected [image] or [settings]"},
-        ManifestCase{"AMessageSection", "[image]\nfile = a.bin\n[message]\nfile = hello.msg\n",
-                     "manifest.txt:3: [message] sections are not supported yet"},
+                     "manifest.txt:1: unknown section [images]; expected [image], [settings] or [message]"},
         ManifestCase{"ASecondSettingsSection", settingsWith("") + images(1) + settingsWith(""),
                      "manifest.txt:6: a manifest holds one [settings] section, the first is on line 1"},
         ManifestCase{"NothingToPack", "# only a comment\n\n",
-                     "manifest.txt: names no [image] and no [settings]"},
+                     "manifest.txt: names no record: no [image], [settings] or [message]"},
         ManifestCase{"SixtyFiveRecords", images(64) + settingsWith(""),
                      "manifest.txt:129: a bundle holds at most 64 records"},
         ManifestCase{"SixtyFiveWithTheRawFiles", settingsWith(""),
@@ -278,12 +287,219 @@ INSTANTIATE_TEST_SUITE_P(
                      "manifest.txt:3: section-check: expected on or off, not 'shown'"},
         ManifestCase{"AnUnknownMethodOrder", settingsWith("method-order = smtp"),
                      "manifest.txt:3: method-order: expected default, http, ftp or tftp, not 'smtp'"},
+        // Messages.
+        ManifestCase{"AMessageWithoutFile", "[message]\nshown = start\n",
+                     "manifest.txt:1: [message] needs 'file = PATH'"},
+        ManifestCase{"AMessageWithAnEmptyFile", "[message]\nfile =\nshown = start\n",
+                     "manifest.txt:2: file: names no file"},
+        ManifestCase{"AMessageWithoutShown", "[image]\nfile = a.bin\n[message]\nfile = a.bin\nname = m\n",
+                     "manifest.txt:3: [message] needs shown = start, transfers, http-ftp or tftp"},
+        ManifestCase{"AnUnknownShown", "[message]\nfile = a.bin\nshown = always\n",
+                     "manifest.txt:3: shown: expected start, transfers, http-ftp or tftp, not 'always'"},
+        ManifestCase{"ShownAsAWordSet", "[message]\nfile = a.bin\nshown = http-ftp tftp\n",
+                     "manifest.txt:3: shown: expected start"},
+        ManifestCase{"AnUnknownMessageKey", messageWith("colour = #FFFFFF"),
+                     "manifest.txt:4: unknown key 'colour' in [message]"},
+        ManifestCase{"AnImageKeyInAMessage", messageWith("methods = tftp"),
+                     "manifest.txt:4: unknown key 'methods' in [message]"},
+        ManifestCase{"AMessageKeyGivenTwice", messageWith("caption = a\ncaption = b"),
+                     "manifest.txt:5: 'caption' is given twice in [message] (first on line 4)"},
+        ManifestCase{"AMessageRecordNameWithASlash", messageWith("name = a/b"),
+                     "manifest.txt:4: 'a/b' is no record name"},
+        ManifestCase{"AMessageRecordNameOfThirtyTwo",
+                     messageWith("name = " + std::string(32, 'n') + "\nmessage-name = m"),
+                     "manifest.txt:4: '" + std::string(32, 'n') + "': a record name holds at most 31"},
+        ManifestCase{"AMessageNameOfSixteen", messageWith("message-name = " + std::string(16, 'm')),
+                     "manifest.txt:4: message-name: at most 15 characters fit, 16 given"},
+        ManifestCase{"ARecordNameTooLongForTheMessageName", messageWith("name = " + std::string(16, 'n')),
+                     "manifest.txt:4: '" + std::string(16, 'n') +
+                         "': a message name holds at most 15 characters; give message-name"},
+        ManifestCase{"AFileNameTooLongForTheMessageName",
+                     "[message]\nfile = notes/" + std::string(16, 'f') + "\nshown = start\n",
+                     "manifest.txt:2: '" + std::string(16, 'f') + "': a message name holds at most 15"},
+        ManifestCase{"ACaptionOfSixtyFour", messageWith("caption = " + std::string(64, 'c')),
+                     "manifest.txt:4: caption: at most 63 characters fit, 64 given"},
+        ManifestCase{"ALiveTimeJustPastTheLongest", messageWith("live-time = 8.1"),
+                     "manifest.txt:4: live-time: the program shows a message 8 seconds at the longest, "
+                     "not 8.1"},
+        ManifestCase{"ALiveTimeOfNine", messageWith("live-time = 9"),
+                     "manifest.txt:4: live-time: the program shows a message 8 seconds at the longest"},
+        ManifestCase{"ALiveTimeOfTwentyDigits", messageWith("live-time = " + std::string(20, '9')),
+                     "manifest.txt:4: live-time: the program shows a message 8 seconds at the longest"},
+        ManifestCase{"ALiveTimeInTenthsOfTheLongest", messageWith("live-time = 80"),
+                     "manifest.txt:4: live-time: the program shows a message 8 seconds at the longest"},
+        ManifestCase{"ANegativeLiveTime", messageWith("live-time = -1"),
+                     "manifest.txt:4: live-time: expected seconds from 0 to 8 with at most one decimal, "
+                     "as 5 or 0.5, 0 keeping the window until it is closed; not '-1'"},
+        ManifestCase{"ALiveTimeInHundredths", messageWith("live-time = 0.05"),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"ALiveTimeEndingInAPoint", messageWith("live-time = 5."),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"ALiveTimeStartingWithAPoint", messageWith("live-time = .5"),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"ALiveTimeWithADecimalComma", messageWith("live-time = 0,5"),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"ALiveTimeWithAUnit", messageWith("live-time = 5s"),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"ALiveTimeWithAPlusSign", messageWith("live-time = +5"),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"AnEmptyLiveTime", messageWith("live-time ="),
+                     "manifest.txt:4: live-time: expected seconds"},
+        ManifestCase{"UnknownMessageModels", messageWith("models = all"),
+                     "manifest.txt:4: models: expected any, matching or both, not 'all'"},
+        ManifestCase{"AStartMessageForMatchingModelsOnly", startMessageWith("models = matching"),
+                     "manifest.txt:4: models: with shown = start, a message for matching models only is "
+                     "shown when its message name begins with VELT and goes on after it; 'a.bin' would "
+                     "never be shown"},
+        ManifestCase{"AStartMessageForMatchingModelsNamedJustVelt",
+                     startMessageWith("message-name = VELT\nmodels = matching"),
+                     "manifest.txt:5: models: with shown = start, a message for matching models only"},
+        ManifestCase{"AStartMessageForMatchingModelsNamedInSmallLetters",
+                     startMessageWith("models = matching\nmessage-name = velt-a"),
+                     "manifest.txt:4: models: with shown = start, a message for matching models only"},
+        ManifestCase{"ABackgroundWithoutHash", messageWith("background = 112233"),
+                     "manifest.txt:4: background: expected #RRGGBB, six hexadecimal digits, not '112233'"},
+        ManifestCase{"ABackgroundOfFiveDigits", messageWith("background = #12345"),
+                     "manifest.txt:4: background: expected #RRGGBB"},
+        ManifestCase{"ABackgroundOfSevenDigits", messageWith("background = #1234567"),
+                     "manifest.txt:4: background: expected #RRGGBB"},
+        ManifestCase{"ABackgroundThatIsNotHexadecimal", messageWith("background = #12345G"),
+                     "manifest.txt:4: background: expected #RRGGBB"},
+        ManifestCase{"ABackgroundWithASign", messageWith("background = #+12345"),
+                     "manifest.txt:4: background: expected #RRGGBB"},
+        ManifestCase{"ABackgroundInWords", messageWith("background = white"),
+                     "manifest.txt:4: background: expected #RRGGBB"},
+        ManifestCase{"AnUnknownTextWord", messageWith("text = blink"),
+                     "manifest.txt:4: text: expected blinking or steady, not 'blink'"},
+        ManifestCase{"AMessageNamedLikeAnImage",
+                     imageWith("") + "[message]\nfile = other/a.bin\nshown = start\n",
+                     "manifest.txt:5: a second record named 'a.bin' (the first is on line 2)"},
+        ManifestCase{"AMessageNamedLikeTheSettings", settingsWith("") + messageWith("name = control.cfg"),
+                     "manifest.txt:7: a second record named 'control.cfg' (the first is on line 1)"},
+        ManifestCase{"ARawFileOfAMessagesName",
+                     messageWith(""),
+                     "'a.bin': a record of this name is already",
+                     2,
+                     {"@a.bin:0x0401"}},
+        ManifestCase{"AMissingMessageText", "[message]\nfile = missing.txt\nshown = start\n",
+                     "manifest.txt:2: cannot read '", 1},
         // What cannot be read.
         ManifestCase{"AMissingImageFile", "[image]\nfile = missing.bin\n", "manifest.txt:2: cannot read '",
                      1},
         ManifestCase{"AnImageFileThatIsAFolder", "[image]\nfile = .\nname = here\n",
                      "manifest.txt:2: cannot read '", 1}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// Two messages around an image; the welcome's text lies at welcomePath.
+std::string messagesManifest(const std::string& welcomePath)
+{
+    return "[message]\n"
+           "file = " +
+           welcomePath +
+           "\n"
+           "name = welcome\n"
+           "message-name = VELT-welcome\n"
+           "caption = Welcome\n"
+           "live-time = 0.5\n"
+           "shown = start\n"
+           "models = matching\n"
+           "background = #112233\n"
+           "text = steady\n"
+           "[image]\n"
+           "file = main.bin\n"
+           "[message]\n"
+           "file = bye.txt\n"
+           "shown = tftp\n"
+           "text = blinking\n";
+}
+
+TEST_F(ManifestPack, PacksEachMessageAsItsHeaderAndItsTextInTheManifestsOrder)
+{
+    // The welcome's text lies in a folder next to the manifest's.
+    const auto other = fw::TempDir::create("fwtest-other-");
+    ASSERT_TRUE(other);
+    writeFile(*other, "welcome.rtf", fw::asBytes("{\\rtf1 Hello}"));
+    const std::string otherFolder = other->path().substr(other->path().rfind('/') + 1);
+    file("main.bin", "MAIN");
+    file("bye.txt", "Bye");
+    const std::string path = manifest(messagesManifest("../" + otherFolder + "/welcome.rtf"));
+    ASSERT_EQ(run({"pack", "-o", output(), program, "--manifest", path}), 0) << err.str();
+    using namespace std::string_view_literals;
+    EXPECT_EQ(
+        readText(output()),
+        composed({{"welcome", 0x0402,
+                   messageRecordOf({{0, "VELT-welcome"},
+                                    {16, "Welcome"},
+                                    {80, "\x05\x00"sv},
+                                    {82, "\x01\x01"sv},
+                                    {118, "\x0D\x00"sv},
+                                    {120, "\x11\x22\x33\x00"sv},
+                                    {124, "\x01"}},
+                                   "{\\rtf1 Hello}")},
+                  {"main.bin", 0x080D, bytesOf("MAIN")},
+                  {"bye.txt", 0x0401,
+                   messageRecordOf({{0, "bye.txt"}, {83, "\x01"}, {118, "\x03\x00"sv}, {120, "\xFF\xFF\xFF"}},
+                                   "Bye")}}));
+}
+
+TEST_F(ManifestPack, ListsPackedMessagesAsSectionsThatPackTheSameBytesAgain)
+{
+    file("main.bin", "MAIN");
+    file("bye.txt", "Bye");
+    file("welcome.rtf", "{\\rtf1 Hello}");
+    ASSERT_EQ(run({"pack", "-o", output(), program, "--manifest", manifest(messagesManifest("welcome.rtf"))}),
+              0)
+        << err.str();
+    ASSERT_EQ(run({"list", output()}), 0) << err.str();
+    const std::string listed = out.str();
+    EXPECT_THAT(listed, HasSubstr("\n# record 0, welcome\n[message]\nname = welcome\n"
+                                  "# text: 13 bytes, RTF; file names where it is kept\nfile = welcome\n"));
+    EXPECT_THAT(listed, HasSubstr("\n# record 2, bye.txt\n[message]\nname = bye.txt\n"
+                                  "# text: 3 bytes, plain text; file names where it is kept\n"));
+
+    // The listing's sections, with an [image] for the record they do not decode, as a manifest beside
+    // the texts kept under their record names.
+    const auto again = fw::TempDir::create("fwtest-again-");
+    ASSERT_TRUE(again);
+    writeFile(*again, "welcome", fw::asBytes("{\\rtf1 Hello}"));
+    writeFile(*again, "main.bin", fw::asBytes("MAIN"));
+    writeFile(*again, "bye.txt", fw::asBytes("Bye"));
+    const std::size_t first = listed.find("\n# record 0");
+    const std::size_t second = listed.find("\n# record 2");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    const std::string text =
+        listed.substr(first, second - first) + "[image]\nfile = main.bin\n" + listed.substr(second);
+    const std::string path = writeFile(*again, "manifest.txt", fw::asBytes(text));
+    const std::string packed = again->prefix() + "out";
+    ASSERT_EQ(run({"pack", "-o", packed, program, "--manifest", path}), 0) << err.str() << text;
+    EXPECT_EQ(readText(packed), readText(output())) << text;
+}
+
+TEST_F(ManifestPack, TakesAMessageTextOf65535BytesAndRefusesOneByteMore)
+{
+    const std::string longest(65535, 't');
+    file("text.txt", longest);
+    const std::string path = manifest("[message]\nfile = text.txt\nshown = start\n");
+    ASSERT_EQ(run({"pack", "-o", output(), program, "--manifest", path}), 0) << err.str();
+    using namespace std::string_view_literals;
+    EXPECT_EQ(readText(output()), composed({{"text.txt", 0x0401,
+                                             messageRecordOf({{0, "text.txt"},
+                                                              {82, "\x01\x01"sv},
+                                                              {118, "\xFF\xFF"sv},
+                                                              {120, "\xFF\xFF\xFF"},
+                                                              {124, "\x01"}},
+                                                             longest)}}));
+
+    fw::removeFile(output());
+    file("text.txt", longest + "t");
+    EXPECT_EQ(run({"pack", "-o", output(), program, "--manifest", path}), 2);
+    EXPECT_EQ(err.str(), "fwbundle: " + path + ":2: file: '" + dir->prefix() +
+                             "text.txt' holds 65536 bytes; a message text holds at most 65535\n"
+                             "Try 'fwbundle --help' for more information.\n");
+    EXPECT_FALSE(fw::fileExists(output()));
+    EXPECT_FALSE(fw::fileExists(output() + ".partial"));
+}
 
 TEST_F(ManifestPack, RefusesAManifestThatCannotBeRead)
 {

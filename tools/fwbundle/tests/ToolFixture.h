@@ -1,6 +1,6 @@
 #pragma once
 // What the fwbundle tests share: a test-owned directory, files written into it, the tool run
-// in-process, and settings records stated by offset.
+// in-process, and settings and message records stated by offset.
 #include "bundle/tests/BundleFixtures.h"
 #include "tools/fwbundle/BundleTool.h"
 
@@ -28,7 +28,7 @@ public:
     std::string output() const { return dir->prefix() + "out"; }
 };
 
-// Bytes placed at an offset of a settings record.
+// Bytes placed at an offset of a record.
 struct Piece {
     std::size_t at;
     std::string_view bytes;
@@ -54,6 +54,16 @@ inline std::vector<std::byte> recordWithDefaultTextsOf(std::initializer_list<Pie
     std::vector<std::byte> record = recordOf(pieces);
     for (const std::size_t at : {118, 136, 154, 172, 190}) place(record, {at, "default"});
     return record;
+}
+
+// A message record's data: a 125-byte header of zeros with the pieces written over it, then the text.
+inline std::vector<std::byte> messageRecordOf(std::initializer_list<Piece> pieces, std::string_view text = "")
+{
+    std::vector<std::byte> data(125);
+    for (const Piece& piece : pieces) place(data, piece);
+    const auto bytes = fw::asBytes(text);
+    data.insert(data.end(), bytes.begin(), bytes.end());
+    return data;
 }
 
 } // namespace fwbundle::testing
