@@ -1,6 +1,8 @@
 #include "app/Entry.h"
 
 #include "app/ExitStatus.h"
+#include "messages/HintForm.h"
+#include "tftp/Tftpunit.h"
 
 #include <exception>
 
@@ -9,6 +11,7 @@ int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context
     MainWindowOps& view = parts.view;
     try {
         TUpgradeForm1 form{view, parts.loop, std::move(context)};
+        form.messageWindows = &parts.messageWindows;
         view.bind(&form);
         form.FormCreate();
         if (form.startFailed) {
@@ -17,7 +20,15 @@ int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context
         }
         TRefreshForm refresh{parts.loop, parts.probeSocket, parts.echo, parts.searchWindow, &view};
         form.RefreshForm = &refresh;
+        TTFTPForm tftpForm{parts.loop, parts.tftpSocket,
+                           [&](std::uint16_t attribute, std::span<const std::byte> bytes, int mode,
+                               const std::string& module, const std::string& path) {
+                               showMessageFile(parts.loop, parts.messageWindows, bytes, &view, attribute,
+                                               mode, module, path);
+                           }};
+        form.TFTPForm = &tftpForm;
         const int status = frontEnd.run(form);
+        form.TFTPForm = nullptr;
         form.RefreshForm = nullptr;
         view.bind(nullptr);
         return status;

@@ -3,6 +3,8 @@
 // step; when that ends the program, stop before any other window exists; else run the front end.
 #include "app/Mainunit.h"
 #include "discovery/Refresh.h"
+#include "messages/MessageWindowOps.h"
+#include "platform/UdpDatagram.h"
 
 class FrontEnd {
 public:
@@ -19,6 +21,8 @@ struct ProgramParts {
     SearchWindowOps& searchWindow;
     fw::ProbeSocket& probeSocket;
     fw::IcmpEcho& echo;
+    MessageWindows& messageWindows;
+    fw::UdpDatagram& tftpSocket;
 };
 
 int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context);

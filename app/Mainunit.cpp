@@ -1,6 +1,7 @@
 #include "app/Mainunit.h"
 
 #include "app/ExitStatus.h"
+#include "messages/HintForm.h"
 
 #include <cstring>
 
@@ -30,6 +31,11 @@ void TUpgradeForm1::FormCreate()
     ApplyCommandLine();
 
     bundle = std::make_unique<appendTool>(m_context.tempDir, &m_view);
+    // Messages meant for the start show while the bundle is read, before the window appears.
+    bundle->SetStartMessageHandler([this](std::uint16_t attribute, std::span<const std::byte> bytes) {
+        if (messageWindows)
+            showMessageFile(m_loop, *messageWindows, bytes, nullptr, attribute, kMessageMenuMode, "", "");
+    });
     listDetail = 111;
     fullHeight = static_cast<std::uint16_t>(m_view.windowHeight());
     upgradeMethod = 0;
@@ -73,16 +79,14 @@ void TUpgradeForm1::EndStart()
     startFailed = 1;
 }
 
-// The upgrade driver runs here.
-void TUpgradeForm1::UpgradeClick() {}
-
 bool TUpgradeForm1::runStarted() const
 {
-    return upgradeState != UpgradeState::None;
+    return upgradeState != UpgradeState::None || m_lastRun != RunOutcome::None;
 }
 
 int TUpgradeForm1::exitStatus() const
 {
+    if (m_lastRun == RunOutcome::Failed) return kExitFailed;
     switch (upgradeState) {
     case UpgradeState::None:
         return kExitNeedsPerson;

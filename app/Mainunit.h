@@ -15,6 +15,8 @@
 
 class THTTPThread;
 class TRefreshForm;
+class TTFTPForm;
+class MessageWindows;
 
 // What the entry hands the window: the command line without the program name and our own options,
 // the program's own file, and the private temporary directory (ending with its separator).
@@ -104,8 +106,10 @@ public:
     std::uint8_t exitConfirmed = 0;
     std::uint8_t startFailed = 0;
 
-    std::unique_ptr<fw::Timer> StopTimer; // 1000 ms, stopped at start
-    TRefreshForm* RefreshForm = nullptr;  // the device search window, made by the entry after this one
+    std::unique_ptr<fw::Timer> StopTimer;     // 1000 ms, stopped at start
+    TTFTPForm* TFTPForm = nullptr;            // the TFTP holder, made by the entry
+    TRefreshForm* RefreshForm = nullptr;      // the device search window, made by the entry after this one
+    MessageWindows* messageWindows = nullptr; // where the bundle's messages are shown
 
     MainWindowOps& view() { return m_view; }
 
@@ -114,6 +118,11 @@ private:
     // The one upgrade file of a preset; the file field shows it followed by separator.
     void PresetFile(const std::string& path, std::string_view separator);
     void StackPanels();
+    void MethodPass();
+    void TftpStep();
+    void UnavailableStep(const char* method, std::int16_t failedState);
+    bool FilesAtHand();
+    void AutomaticExit();
     void CommandLineError();
     void EndStart();
 
@@ -122,6 +131,11 @@ private:
     StartContext m_context;
     // The password the command line or the settings gave; a device selection keeps it.
     std::optional<std::string> m_givenPassword;
+    // A run that ended without an upgrade state of its own: the device not answering, no method,
+    // the watchdog's end. A new method pass clears it.
+    enum class RunOutcome { None, Failed };
+    RunOutcome m_lastRun = RunOutcome::None;
+    bool m_closing = false;
 };
 
 // The address part of a device entry's text: everything up to the first blank.

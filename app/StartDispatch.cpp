@@ -62,26 +62,3 @@ void TUpgradeForm1::FormActivate()
         break;
     }
 }
-
-void TUpgradeForm1::StopTimerTimer()
-{
-    if (settings.getPending) {
-        // The device data download runs here. Until it exists the pending download ends at once.
-        StopTimer->stop();
-        settings.getPending = 0;
-        return;
-    }
-    if (autoUpgrade) {
-        StopTimer->stop();
-        autoUpgrade = 0;
-        settings.putPending = 0;
-        if (m_view.text(MainControl::IPComBox).empty()) {
-            IPReFreshClick();
-            IPComBoxChange(); // the user continues by hand
-        } else if (filesPreset == 1) {
-            UpgradeClick();
-        }
-        return;
-    }
-    // The watchdog of a running upgrade counts here.
-}

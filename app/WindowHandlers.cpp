@@ -93,6 +93,7 @@ bool TUpgradeForm1::FormCloseQuery()
 
 void TUpgradeForm1::FormClose()
 {
+    m_closing = true;
     StopTimer->stop(); // the window is gone: nothing is watched any more
     bundle.reset();    // deletes the temporary files
 }

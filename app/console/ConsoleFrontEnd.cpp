@@ -1,8 +1,10 @@
 #include "app/console/ConsoleFrontEnd.h"
 
 #include "app/Entry.h"
+#include "app/console/ConsoleMessageWindows.h"
 #include "app/console/ConsoleWindow.h"
 #include "discovery/QuietSearchWindow.h"
+#include "platform/posix/UdpDatagramSocket.h"
 #include "platform/qt/QtEventLoop.h"
 
 #include <QCoreApplication>
@@ -60,7 +62,10 @@ int runConsole(int& argc, char** argv, const NetworkParts& network, StartContext
     fw::QtEventLoop loop;
     ConsoleWindow window{std::cout, std::cerr};
     QuietSearchWindow searchWindow;
+    ConsoleMessageWindows messageWindows{window};
+    fw::UdpDatagramSocket tftpSocket{loop};
     ConsoleFrontEnd frontEnd{window, loop};
-    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo}, frontEnd,
-                    std::move(context));
+    return runEntry(
+        {window, loop, searchWindow, network.probeSocket, network.echo, messageWindows, tftpSocket}, frontEnd,
+        std::move(context));
 }

@@ -3,6 +3,8 @@
 #include "app/Entry.h"
 #include "app/qt/MainWindowQt.h"
 #include "discovery/qt/SearchWindowQt.h"
+#include "messages/qt/MessageWindowQt.h"
+#include "platform/posix/UdpDatagramSocket.h"
 #include "platform/qt/QtEventLoop.h"
 
 #include <QApplication>
@@ -31,7 +33,10 @@ int runWindow(int& argc, char** argv, const NetworkParts& network, StartContext 
     fw::QtEventLoop loop;
     MainWindowQt window;
     SearchWindowQt searchWindow{&window};
+    QtMessageWindows messageWindows;
+    fw::UdpDatagramSocket tftpSocket{loop};
     WindowFrontEnd frontEnd{window};
-    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo}, frontEnd,
-                    std::move(context));
+    return runEntry(
+        {window, loop, searchWindow, network.probeSocket, network.echo, messageWindows, tftpSocket}, frontEnd,
+        std::move(context));
 }

@@ -7,6 +7,7 @@
 #include "discovery/Refresh.h"
 #include "discovery/testing/ScriptedSearchWindow.h"
 #include "discovery/tests/FakeLan.h"
+#include "messages/testing/ScriptedMessageWindows.h"
 #include "platform/testing/FakeProbeSocket.h"
 #include "platform/testing/VirtualLoop.h"
 
@@ -28,12 +29,14 @@ protected:
     fw::FakeIcmpEcho echo;
     ScriptedSearchWindow searchWindow;
     std::optional<TRefreshForm> refresh;
+    ScriptedMessageWindows messageWindows{loop};
 
     // Builds the window state for a program file with these bytes and runs its creation step.
     void create(std::vector<std::string> args, std::span<const std::byte> program)
     {
         const std::string path = bundle::testing::writeFile(*inputs, "fwupgrade", program);
         form.emplace(window, loop, StartContext{std::move(args), path, path, temp->prefix()});
+        form->messageWindows = &messageWindows;
         window.bind(&*form);
         form->FormCreate();
         refresh.emplace(loop, socket, echo, searchWindow, &window);

@@ -3,7 +3,9 @@
 #include "app/ExitStatus.h"
 #include "app/tests/AppFixture.h"
 #include "discovery/QuietSearchWindow.h"
+#include "messages/tests/MessageBytes.h"
 #include "platform/testing/FakeProbeSocket.h"
+#include "platform/testing/FakeUdpDatagram.h"
 
 #include <gmock/gmock.h>
 
@@ -85,6 +87,24 @@ TEST_F(AppFixture, AnUnreadableBundleEndsTheStartAndRemovesWhatWasWritten)
     EXPECT_TRUE(fw::directoryEntries(temp->path()).empty()); // closing destroyed the reader
 }
 
+TEST_F(AppFixture, StartMessagesShowWhileTheBundleIsRead)
+{
+    const auto start =
+        messages::testing::messageBytes({.name = "welcome", .caption = "Welcome", .liveTime = 2});
+    const auto veltOnly = messages::testing::messageBytes({.name = "note", .liveTime = 2}); // needs VELT
+    const auto transfer = messages::testing::messageBytes({.liveTime = 2, .ftp = 1, .tftp = 0});
+    create({}, composeBundle(filled(8), std::vector<BundleRecord>{{"welcome", 0x0401, start},
+                                                                  {"note", 0x0402, veltOnly},
+                                                                  {"during", 0x0401, transfer},
+                                                                  record("main.bin", 0x080D, 4)}));
+    ASSERT_EQ(messageWindows.records.size(), 3u); // one window built per message record
+    EXPECT_EQ(messageWindows.records[0].caption, "Welcome");
+    EXPECT_EQ(messageWindows.records[0].closedAt, 300); // shown, then closed by its live time
+    EXPECT_EQ(messageWindows.records[1].openedAt, -1);
+    EXPECT_EQ(messageWindows.records[2].openedAt, -1);
+    EXPECT_EQ(form->filesPreset, 1);
+}
+
 class CountingFrontEnd final : public FrontEnd {
 public:
     int run(TUpgradeForm1& form) override
@@ -103,7 +123,9 @@ TEST_F(AppFixture, TheEntryRunsTheFrontEndOnlyAfterASuccessfulCreation)
     fw::FakeProbeSocket socket;
     fw::FakeIcmpEcho echo;
     QuietSearchWindow searchWindow;
-    const ProgramParts parts{window, loop, searchWindow, socket, echo};
+    fw::FakeUdpNetwork network{loop};
+    fw::FakeUdpDatagram tftpSocket{network};
+    const ProgramParts parts{window, loop, searchWindow, socket, echo, messageWindows, tftpSocket};
     const std::string good = writeFile(*inputs, "good", bytesOf("plain"));
     EXPECT_EQ(runEntry(parts, frontEnd, {{}, good, good, temp->prefix()}), kExitNeedsPerson);
     EXPECT_EQ(frontEnd.runs, 1);

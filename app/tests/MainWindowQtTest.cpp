@@ -9,8 +9,13 @@
 #include "platform/testing/FakeProbeSocket.h"
 #include "platform/testing/VirtualLoop.h"
 
+#include "messages/qt/MessageWindowQt.h"
+#include "messages/tests/MessageBytes.h"
+
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTextBlock>
+#include <QTextEdit>
 
 #include <QGroupBox>
 #include <QPlainTextEdit>
@@ -151,6 +156,48 @@ TEST_F(MainWindowQtTest, ClickingThroughRefreshBrowseAndExit)
     QTest::mouseClick(window.findChild<QPushButton*>("Exit"), Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(form->bundle);
+}
+
+TEST(StartMessageQt, ShowsBeforeTheMainWindowWithItsRichText)
+{
+    auto inputs = fw::TempDir::create("fwtest-in-");
+    auto temp = fw::TempDir::create("fwtest-tmp-");
+    const std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\colortbl ;\red200\green0\blue0;})"
+                            R"(\f0\fs24 Welcome to the \b\cf1 R2 upgrade\b0\cf0 .\par Please wait.})";
+    const auto message = messages::testing::messageBytes({.name = "welcome",
+                                                          .caption = "Welcome",
+                                                          .liveTime = 3,
+                                                          .background = 0x00E0FFFF,
+                                                          .steady = 1,
+                                                          .text = rtf});
+    const std::string program = writeFile(
+        *inputs, "fwupgrade",
+        bundle::composeBundle(filled(8), std::vector<bundle::BundleRecord>{{"welcome", 0x0401, message}}));
+    MainWindowQt window;
+    fw::VirtualLoop loop;
+    QtMessageWindows messageWindows;
+    bool checked = false;
+    messageWindows.onOpened = [&](MessageWindowQt& shown) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+        EXPECT_FALSE(window.isVisible()); // the main window comes later
+        EXPECT_EQ(shown.windowTitle(), "Welcome");
+        EXPECT_EQ(shown.size(), QSize(500, 300));
+        const QString text = shown.textArea()->toPlainText();
+        EXPECT_TRUE(text.contains("Welcome to the R2 upgrade.")) << text.toStdString();
+        QTextCursor cursor{shown.textArea()->document()};
+        cursor.setPosition(static_cast<int>(text.indexOf("R2")) + 1);
+        EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
+        EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(200, 0, 0));
+        EXPECT_TRUE(shown.grab().save(FW_ARTIFACT_DIR "/start-message.png"));
+        checked = true;
+    };
+    TUpgradeForm1 form{window, loop, StartContext{{}, program, program, temp->prefix()}};
+    form.messageWindows = &messageWindows;
+    window.bind(&form);
+    form.FormCreate();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(loop.nowMs(), 400); // closed by its live time
+    window.bind(nullptr);
 }
 
 } // namespace

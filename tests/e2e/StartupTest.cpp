@@ -6,6 +6,7 @@
 #include "tests/e2e/ProcessRunner.h"
 
 #include <csignal>
+#include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
@@ -107,6 +108,22 @@ TEST_F(Startup, AShippedProgramListsItsBundleAndWaitsForAPerson)
                                                          "Imbed File Attrib : 2061\n"}))
         << started.out;
     EXPECT_EQ(started.err, kSearchedNothing);
+}
+
+TEST_F(Startup, AStartMessagePrintsAndClosesByItself)
+{
+    std::vector<std::byte> message(125);
+    const std::string caption = "Welcome", text = "Line one\nLine two";
+    std::memcpy(message.data() + 16, caption.data(), caption.size());
+    message[80] = std::byte{50}; // five seconds: the console does not wait for them
+    message[82] = message[83] = std::byte{1};
+    message[118] = static_cast<std::byte>(text.size());
+    message[124] = std::byte{1};
+    for (const char c : text) message.push_back(static_cast<std::byte>(c));
+    const Outcome o = run({shipped({{"welcome", 0x0401, message}})});
+    SKIP_UNLESS_ISOLATED(o);
+    EXPECT_EQ(o.status, 3);
+    EXPECT_THAT(o.err, StartsWith("[message] Welcome: Line one\\nLine two\n"));
 }
 
 TEST_F(Startup, AnUnsupportedVersionEndsWithItsBox)
