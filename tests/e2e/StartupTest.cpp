@@ -126,6 +126,26 @@ TEST_F(Startup, AStartMessagePrintsAndClosesByItself)
     EXPECT_THAT(o.err, StartsWith("[message] Welcome: Line one\\nLine two\n"));
 }
 
+TEST_F(Startup, AMessageAuthoredWithTheManifestShowsAtStart)
+{
+    fw::File::createTruncated(work->prefix() + "welcome.rtf")
+        .write(fw::asBytes(
+            R"({\rtf1\ansi{\colortbl ;\red200\green0\blue0;}Welcome to the \b\cf1 R2\b0\cf0  upgrade.})"));
+    fw::File::createTruncated(work->prefix() + "main.bin").write(fw::asBytes("firmware"));
+    fw::File::createTruncated(work->prefix() + "r2.manifest")
+        .write(
+            fw::asBytes("[message]\nfile = welcome.rtf\ncaption = Welcome\nshown = start\nlive-time = 1\n\n"
+                        "[image]\nfile = main.bin\n"));
+    const std::string program = work->prefix() + "fwupgrade-r2";
+    const Outcome packed = run({binary("fwbundle"), "pack", "-o", program, binary("fwupgrade"), "--manifest",
+                                work->prefix() + "r2.manifest"});
+    SKIP_UNLESS_ISOLATED(packed);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    const Outcome o = run({program});
+    EXPECT_EQ(o.status, 3);
+    EXPECT_THAT(o.err, StartsWith("[message] Welcome: Welcome to the R2 upgrade.\n"));
+}
+
 TEST_F(Startup, AnUnsupportedVersionEndsWithItsBox)
 {
     const Outcome o = run({shipped({{"main.bin", 0x080D, {std::byte{1}}}}, 3)});
