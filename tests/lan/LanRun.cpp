@@ -59,6 +59,7 @@ std::vector<std::string> harnessCommand(const Lan& lan, const std::vector<std::s
     if (!lan.devices.empty()) {
         std::string router = shellQuote(routersimPath());
         for (const std::string& spec : lan.devices) router += " --device " + shellQuote(spec);
+        for (const std::string& option : lan.routersimOptions) router += " " + shellQuote(option);
         argv.insert(argv.end(), {"--router", router});
     }
     argv.push_back("--");

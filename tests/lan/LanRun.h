@@ -17,7 +17,8 @@ constexpr int kHarnessFailed = 125;
 struct Lan {
     std::vector<std::string> routerAddrs;
     std::vector<std::string> noEcho;
-    std::vector<std::string> devices; // routersim --device specs; none: no router command
+    std::vector<std::string> devices;               // routersim --device specs; none: no router command
+    std::vector<std::string> routersimOptions = {}; // more arguments of routersim, after the devices
 };
 
 struct RunResult {

@@ -32,6 +32,7 @@ struct Device {
     std::string detail;
     ProbeSet answers;
     std::optional<std::size_t> replyLength; // set: every reply is cut to this many bytes
+    bool bootLoader = false;                // its TFTP loader takes writes and the reboot request on port 69
 };
 
 } // namespace routersim

@@ -1,7 +1,10 @@
-// tools/routersim/EventLoop.cpp: poll(2) over the watched descriptors and a signalfd.
+// tools/routersim/EventLoop.cpp: poll(2) over the watched descriptors and a signalfd, with the next timer's
+// due time as the poll timeout.
 #include "tools/routersim/EventLoop.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <poll.h>
@@ -32,16 +35,45 @@ std::string EventLoop::catchStopSignals()
 
 void EventLoop::watch(int fd, std::function<void()> onReadable)
 {
-    m_watches.push_back({fd, std::move(onReadable)});
+    m_watches[fd] = std::move(onReadable);
+}
+
+void EventLoop::unwatch(int fd)
+{
+    m_watches.erase(fd);
+}
+
+void EventLoop::after(std::chrono::milliseconds delay, std::function<void()> onDue)
+{
+    m_timers.emplace(Clock::now() + delay, std::move(onDue));
+}
+
+void EventLoop::fireDueTimers()
+{
+    // Only the timers due now: one that a callback sets for now fires on the next turn, so a turn ends.
+    const Clock::time_point now = Clock::now();
+    std::vector<std::function<void()>> due;
+    while (!m_timers.empty() && m_timers.begin()->first <= now) {
+        due.push_back(std::move(m_timers.begin()->second));
+        m_timers.erase(m_timers.begin());
+    }
+    for (const auto& onDue : due) onDue();
 }
 
 std::string EventLoop::run()
 {
     std::vector<pollfd> fds;
-    fds.push_back({m_signalFd, POLLIN, 0});
-    for (const Watch& watch : m_watches) fds.push_back({watch.fd, POLLIN, 0});
     while (true) {
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        fds.assign(1, {m_signalFd, POLLIN, 0});
+        for (const auto& [fd, onReadable] : m_watches) fds.push_back({fd, POLLIN, 0});
+        int timeoutMs = -1;
+        if (!m_timers.empty()) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(m_timers.begin()->first - Clock::now());
+            timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
+        }
+        const int ready = poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return std::string("poll failed: ") + std::strerror(errno);
         }
@@ -53,8 +85,16 @@ std::string EventLoop::run()
             }
         }
         for (std::size_t i = 1; i < fds.size(); ++i) {
-            if (fds[i].revents & (POLLIN | POLLERR)) m_watches[i - 1].onReadable();
+            if (!(fds[i].revents & (POLLIN | POLLERR))) continue;
+            // A handler before this one may have closed the descriptor; a socket that took its number
+            // since is only read once more, and a nonblocking read of nothing is harmless.
+            const auto found = m_watches.find(fds[i].fd);
+            if (found != m_watches.end()) {
+                const std::function<void()> onReadable = found->second; // a copy: the handler may unwatch
+                onReadable();
+            }
         }
+        fireDueTimers();
     }
 }
 

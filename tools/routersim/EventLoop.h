@@ -1,7 +1,11 @@
-// tools/routersim/EventLoop.h: a poll loop over the services' descriptors that SIGTERM or SIGINT ends.
+// tools/routersim/EventLoop.h: a poll loop over the services' descriptors and timers that SIGTERM or SIGINT
+// ends.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,6 +13,8 @@ namespace routersim {
 
 class EventLoop {
 public:
+    using Clock = std::chrono::steady_clock;
+
     EventLoop() = default;
     EventLoop(const EventLoop&) = delete;
     EventLoop& operator=(const EventLoop&) = delete;
@@ -17,17 +23,21 @@ public:
     // Takes SIGTERM and SIGINT as events from here on; call before the sockets are made, so a signal
     // that comes while starting up still ends the loop. Returns the error text, empty on success.
     std::string catchStopSignals();
+    // Watches may come and go while the loop runs: a socket opened for one transfer is watched only as
+    // long as it lives.
     void watch(int fd, std::function<void()> onReadable);
+    void unwatch(int fd);
+    // Calls onDue once, delay from now; timers due at the same time fire in the order they were set.
+    void after(std::chrono::milliseconds delay, std::function<void()> onDue);
     // Returns when a stop signal came (empty text) or polling failed (the error text).
     std::string run();
     int stopSignal() const { return m_stopSignal; }
 
 private:
-    struct Watch {
-        int fd;
-        std::function<void()> onReadable;
-    };
-    std::vector<Watch> m_watches;
+    void fireDueTimers();
+
+    std::map<int, std::function<void()>> m_watches;
+    std::multimap<Clock::time_point, std::function<void()>> m_timers;
     int m_signalFd = -1;
     int m_stopSignal = 0;
 };

@@ -1,8 +1,11 @@
 // tools/routersim/Options.cpp: parses the command line into the devices to stage.
 #include "tools/routersim/Options.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <set>
 #include <string_view>
 
@@ -70,6 +73,61 @@ std::string parseReplyLength(std::string_view value, Device& device)
     return {};
 }
 
+constexpr std::uint32_t kMaxMilliseconds = 60000;
+
+std::string parseNumber(std::string_view option, std::string_view value, std::uint32_t high,
+                        std::uint32_t& number)
+{
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc{} || end != value.data() + value.size() || number > high)
+        return std::string(option) + " " + std::string(value) + " is not a number from 0 to " +
+               std::to_string(high);
+    return {};
+}
+
+// One option of the loaders, with its value. Returns the error text, empty on success.
+std::string parseLoaderOption(std::string_view option, std::string_view value, LoaderSettings& loader)
+{
+    std::uint32_t number = 0;
+    std::string error;
+    if (option == "--store") {
+        if (value.empty()) return "--store wants a folder";
+        loader.storeDir = value;
+    } else if (option == "--ack-from") {
+        if (value != "69" && value != "transfer") return "--ack-from wants 69 or transfer";
+        loader.ackFromTransferPort = value == "transfer";
+    } else if (option == "--ack-delay-ms") {
+        error = parseNumber(option, value, kMaxMilliseconds, number);
+        loader.ackDelay = std::chrono::milliseconds{number};
+    } else if (option == "--reboot-ms") {
+        error = parseNumber(option, value, kMaxMilliseconds, number);
+        loader.rebootTime = std::chrono::milliseconds{number};
+    } else if (option == "--recovered-detail") {
+        if (value.size() > kMaxDetailLength)
+            return "--recovered-detail is longer than " + std::to_string(kMaxDetailLength) + " bytes";
+        loader.recoveredDetail = value;
+    } else if (option == "--refuse-name") {
+        loader.faults.refuseName = std::string(value);
+    } else if (option == "--refuse-write") {
+        error = parseNumber(option, value, UINT32_MAX, number);
+        if (error.empty() && number == 0) error = "--refuse-write counts write requests from 1";
+        loader.faults.refuseWrite = number;
+    } else if (option == "--stop-after-block") {
+        error = parseNumber(option, value, UINT32_MAX, number);
+        loader.faults.stopAfterBlock = number;
+    } else if (option == "--drop-ack") {
+        error = parseNumber(option, value, UINT32_MAX, number);
+        loader.faults.dropAck = number;
+    } else {
+        return "unknown argument '" + std::string(option) + "'";
+    }
+    return error;
+}
+
+constexpr std::string_view kLoaderOptions[] = {"--store",        "--ack-from",         "--ack-delay-ms",
+                                               "--reboot-ms",    "--recovered-detail", "--refuse-name",
+                                               "--refuse-write", "--stop-after-block", "--drop-ack"};
+
 } // namespace
 
 std::string parseDeviceSpec(const std::string& spec, Device& device)
@@ -94,6 +152,10 @@ std::string parseDeviceSpec(const std::string& spec, Device& device)
             error = parseAnswers(value, device.answers);
         else if (key == "reply-length")
             error = parseReplyLength(value, device);
+        else if (key == "tftp" && (value == "on" || value == "off"))
+            device.bootLoader = value == "on";
+        else if (key == "tftp")
+            error = "tftp=" + std::string(value) + " is not on or off";
         else
             error = "unknown key '" + std::string(key) + "'";
         if (!error.empty()) return error;
@@ -124,6 +186,15 @@ ParsedOptions parseOptions(int argc, char** argv)
             spec = argv[++i];
         } else if (arg.starts_with("--device=")) {
             spec = arg.substr(9);
+        } else if (std::find(std::begin(kLoaderOptions), std::end(kLoaderOptions), arg) !=
+                   std::end(kLoaderOptions)) {
+            if (i + 1 >= argc) {
+                parsed.error = std::string(arg) + " needs a value";
+                return parsed;
+            }
+            parsed.error = parseLoaderOption(arg, argv[++i], parsed.options.loader);
+            if (!parsed.error.empty()) return parsed;
+            continue;
         } else {
             parsed.error = "unknown argument '" + std::string(arg) + "'";
             return parsed;
@@ -135,13 +206,26 @@ ParsedOptions parseOptions(int argc, char** argv)
         }
         parsed.options.devices.push_back(std::move(device));
     }
-    if (parsed.options.devices.empty()) parsed.error = "no device given (use --device SPEC)";
+    if (parsed.options.devices.empty()) {
+        parsed.error = "no device given (use --device SPEC)";
+        return parsed;
+    }
+    std::set<std::uint32_t> loaderAddresses;
+    for (const Device& device : parsed.options.devices) {
+        if (!device.bootLoader) continue;
+        if (!loaderAddresses.insert(device.address.s_addr).second) {
+            parsed.error = "two devices with tftp=on at " + device.addressText + " (one loader an address)";
+            return parsed;
+        }
+    }
+    if (!loaderAddresses.empty() && parsed.options.loader.storeDir.empty())
+        parsed.error = "a device has tftp=on, but no --store DIR is given";
     return parsed;
 }
 
 const char* usageText()
 {
-    return R"(Usage: routersim --device SPEC [--device SPEC...]
+    return R"(Usage: routersim --device SPEC [--device SPEC...] [LOADER OPTIONS]
 
 Simulates small routers on the LAN for the device search of fwupgrade. It binds
 UDP ports 9, 67 and 69 on all addresses, so it runs as root, and it belongs only
@@ -156,12 +240,36 @@ SPEC is a comma-separated list of KEY=VALUE (values cannot hold a comma):
                     default; or all, or none (default all)
   reply-length=N    cut every reply of this device to its first N bytes
                     (a shorter reply is sent whole)
+  tftp=on|off       on: the device is crashed and its TFTP loader takes files
+                    on port 69 (default off); at most one such device an address
 
 Probes answered (to the device's address or to 255.255.255.255):
   normal   port 9   51 44 00 00         -> 68 bytes, detail at 12, module at 44
   boot     port 67  548 bytes C0 01 01  -> 548 bytes C1, module at 108, detail at 140
   crash    port 69  TFTP read of "VN"   -> 00 03 00 01 "$Brisel" module 00
   default  port 9   51 51 00            -> 64 bytes (unicast to the device only)
+
+TFTP loader (a device with tftp=on; writes to its own address only):
+  Takes lock-step write requests (00 02 NAME 00 "octet" 00) and the DATA blocks
+  of each on port 69, acknowledges each, and stores the file in the --store
+  folder under NAME once its last (short) block came. A read request of "R!"
+  reboots the device: it answers nothing for --reboot-ms, then only the normal
+  probe, with the --recovered-detail text; its loader is gone.
+  Every breach it sees (block repeated or skipped, DATA after the last block or
+  for no transfer, more than 512 data bytes, a mode other than octet, ...) is
+  logged as "routersim: protocol error: TEXT".
+LOADER OPTIONS (for every loader):
+  --store DIR           the folder the files go to (required with tftp=on)
+  --ack-from 69|transfer  replies leave from port 69 (default) or from a new
+                        port of each transfer; DATA is taken on both
+  --ack-delay-ms D      send each ACK D ms late (default 0)
+  --reboot-ms N         how long a reboot is silent (default 1500)
+  --recovered-detail T  the detail text after the reboot (default "recovered")
+  --refuse-write N      answer the Nth write request (from 1) with an ERROR
+  --refuse-name NAME    answer each write request of NAME with an ERROR
+  --stop-after-block N  answer nothing at all after the ACK of block N
+                        (block 0: the write request)
+  --drop-ack N          leave out the ACK of block N, once
 
 Prints one line per datagram received and sent on stderr, "routersim: ready"
 on stdout once its sockets are bound, and ends with status 0 on SIGTERM or SIGINT.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/routersim/Device.h"
+#include "tools/routersim/LoaderSettings.h"
 
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ namespace routersim {
 
 struct Options {
     std::vector<Device> devices;
+    LoaderSettings loader;
     bool help = false;
 };
 

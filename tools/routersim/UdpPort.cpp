@@ -32,6 +32,12 @@ std::string UdpPort::open()
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return "cannot bind " + name + ": " + std::strerror(errno) + " (routersim runs as root)";
+    if (m_port == 0) { // a port of the system's choosing: the one it picked is logged from here on
+        socklen_t length = sizeof local;
+        if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+            return "cannot read the port of a new socket: " + std::string(std::strerror(errno));
+        m_port = ntohs(local.sin_port);
+    }
     return {};
 }
 

@@ -27,7 +27,7 @@ public:
     // Returns true when it took the datagram; a port hands each datagram to its handlers in turn.
     using Handler = std::function<bool(const Datagram&)>;
 
-    explicit UdpPort(std::uint16_t port) : m_port{port} {}
+    explicit UdpPort(std::uint16_t port) : m_port{port} {} // 0: the system picks one when it opens
     UdpPort(const UdpPort&) = delete;
     UdpPort& operator=(const UdpPort&) = delete;
     ~UdpPort();

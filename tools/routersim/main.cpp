@@ -1,4 +1,5 @@
 // tools/routersim/main.cpp: stages the devices of the command line and serves them until SIGTERM or SIGINT.
+#include "tools/routersim/BootLoaderService.h"
 #include "tools/routersim/DiscoveryResponder.h"
 #include "tools/routersim/EventLoop.h"
 #include "tools/routersim/Log.h"
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 int main(int argc, char** argv)
 {
@@ -21,7 +23,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "routersim: %s\nTry 'routersim --help'.\n", parsed.error.c_str());
         return 2;
     }
-    const std::vector<Device>& devices = parsed.options.devices;
+    // Not const: a reboot of a crashed device changes what it answers.
+    std::vector<Device> devices = parsed.options.devices;
 
     EventLoop loop;
     if (std::string error = loop.catchStopSignals(); !error.empty()) {
@@ -33,10 +36,17 @@ int main(int argc, char** argv)
             logLine(error);
             return 1;
         }
+        std::error_code ignored;
+        if (device.bootLoader && !std::filesystem::is_directory(parsed.options.loader.storeDir, ignored)) {
+            logLine("--store " + parsed.options.loader.storeDir + " is not a folder");
+            return 1;
+        }
     }
     UdpPorts ports;
     DiscoveryResponder discovery{devices};
-    discovery.attach(ports);
+    discovery.attach(ports); // first: the crash probe on port 69 is the responder's, the rest the loaders'
+    BootLoaderService loaders{devices, parsed.options.loader, loop};
+    loaders.attach(ports);
     if (std::string error = ports.openAll(loop); !error.empty()) {
         logLine(error);
         return 1;
@@ -44,7 +54,7 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const Device& d = devices[i];
         logLine("device " + std::to_string(i + 1) + " at " + d.addressText + ": module '" + d.module +
-                "', detail '" + d.detail + "'");
+                "', detail '" + d.detail + "'" + (d.bootLoader ? ", TFTP loader on" : ""));
     }
     std::fputs("routersim: ready\n", stdout);
     std::fflush(stdout);
