@@ -110,6 +110,18 @@ TEST_F(LanRecovery, StoresEveryImageByteForByteAndEndsWithSuccess)
     EXPECT_THAT(o.err, Not(HasSubstr("protocol error")));
 }
 
+TEST_F(LanRecovery, ADeviceAnsweringFromATransferPortIsRecoveredToo)
+{
+    image("a.bin", 70000);
+    const Outcome o = recover(pack(), "--ack-from transfer");
+    SKIP_UNLESS_ISOLATED(o);
+    EXPECT_EQ(o.status, 0) << o.err;
+    const auto stored = fw::File::openRead(store + "/a.bin.tmp").readAll();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->size(), 70000u);
+    EXPECT_THAT(o.err, Not(HasSubstr("protocol error")));
+}
+
 TEST_F(LanRecovery, ADeviceRefusingTheSecondImageEndsAsFailed)
 {
     image("a.bin", 3000);
