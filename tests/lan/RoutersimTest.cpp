@@ -106,4 +106,31 @@ INSTANTIATE_TEST_SUITE_P(Signals, RoutersimStopped,
                          testing::Values(StopCase{"Sigint", "INT"}, StopCase{"Sigterm", "TERM"}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// The boot loader's options, through the same checks.
+const std::string kLoader = "addr=192.168.0.1,module=XY,tftp=on";
+
+INSTANTIATE_TEST_SUITE_P(
+    LoaderOptions, RoutersimRejects,
+    testing::Values(
+        BadCase{"TftpNeitherOnNorOff",
+                {"--device", "addr=192.168.0.1,module=XY,tftp=yes"},
+                "tftp=yes is not on or off"},
+        BadCase{"LoaderWithoutStore", {"--device", kLoader}, "no --store DIR"},
+        BadCase{"TwoLoadersOnOneAddress",
+                {"--store", "/tmp", "--device", kLoader, "--device", kLoader},
+                "two devices with tftp=on at 192.168.0.1"},
+        BadCase{"AckFromAnotherPortNumber",
+                {"--device", kLoader, "--ack-from", "70"},
+                "--ack-from wants 69 or transfer"},
+        BadCase{"RebootTimeWithUnit",
+                {"--device", kLoader, "--reboot-ms", "2s"},
+                "--reboot-ms 2s is not a number"},
+        BadCase{
+            "RefuseWriteZero", {"--device", kLoader, "--refuse-write", "0"}, "counts write requests from 1"},
+        BadCase{"DropAckWithoutValue", {"--device", kLoader, "--drop-ack"}, "--drop-ack needs a value"},
+        BadCase{"RecoveredDetailTooLong",
+                {"--recovered-detail", std::string(32, 'x'), "--device", kLoader},
+                "--recovered-detail is longer than 31 bytes"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 } // namespace
