@@ -49,17 +49,7 @@ protected:
         fw::File::createTruncated(work->prefix() + "note.txt").write(fw::asBytes("Keep the power on."));
         fw::File::createTruncated(work->prefix() + "bundle.manifest").write(fw::asBytes(manifest));
         const std::string program = work->prefix() + "fwupgrade-recover";
-        RunSpec spec;
-        spec.argv = {sourcePath("scripts/isolated.sh"),
-                     binary("fwbundle"),
-                     "pack",
-                     "-o",
-                     program,
-                     binary("fwupgrade"),
-                     "--manifest",
-                     work->prefix() + "bundle.manifest"};
-        spec.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};
-        const Outcome o = runCommand(spec);
+        const Outcome o = packShipped(program, work->prefix() + "bundle.manifest");
         EXPECT_EQ(o.status, 0) << o.err;
         return program;
     }

@@ -25,17 +25,7 @@ TEST(LanStart, ASetManifestStartsWithItsDeviceSelected)
         .write(fw::asBytes("[settings]\nmethod = set\naddress = 192.168.0.1\npassword = secret\n\n"
                            "[image]\nfile = main.bin\n"));
     const std::string program = work->prefix() + "fwupgrade-set";
-    RunSpec pack;
-    pack.argv = {sourcePath("scripts/isolated.sh"),
-                 binary("fwbundle"),
-                 "pack",
-                 "-o",
-                 program,
-                 binary("fwupgrade"),
-                 "--manifest",
-                 work->prefix() + "bundle.manifest"};
-    pack.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};
-    const Outcome packed = runCommand(pack);
+    const Outcome packed = packShipped(program, work->prefix() + "bundle.manifest");
     SKIP_UNLESS_ISOLATED(packed);
     ASSERT_EQ(packed.status, 0) << packed.err;
 

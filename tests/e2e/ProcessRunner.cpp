@@ -20,6 +20,14 @@ std::string sourcePath(const std::string& relative)
     return std::string{FW_SOURCE_DIR} + "/" + relative;
 }
 
+Outcome packShipped(const std::string& output, const std::string& manifest)
+{
+    RunSpec pack;
+    pack.argv = {binary("fwbundle"), "pack", "-o", output, binary("fwupgrade"), "--manifest", manifest};
+    pack.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};
+    return runIsolated(pack);
+}
+
 Outcome runIsolated(const RunSpec& run)
 {
     RunSpec isolated = run;

@@ -30,6 +30,9 @@ Outcome runIsolated(const RunSpec& run);
 // Runs the command as it stands; for the test LAN harness, which makes its own namespaces.
 Outcome runCommand(const RunSpec& run);
 
+// Packs a shipped program from fwupgrade and a manifest with the built fwbundle, in a namespace of its own.
+Outcome packShipped(const std::string& output, const std::string& manifest);
+
 // The built programs and the source tree.
 std::string binary(const std::string& name);
 std::string sourcePath(const std::string& relative);
