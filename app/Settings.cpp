@@ -6,6 +6,7 @@
 #include "platform/File.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -26,12 +27,9 @@ int TUpgradeForm1::ApplyControlSettings()
         const std::string& path = fileList.paths[i];
         const fw::File file = fw::File::openRead(path);
         const auto length = file.size();
-        if (!file || !length) {
-            m_view.messageBox("Read file : " + path + " error!", "Function Error",
-                              fw::BoxButtons::YesNoCancel);
-            return -1;
-        }
-        const auto bytes = file.readAt(0, static_cast<std::size_t>(std::min<std::int64_t>(*length, 224)));
+        const auto bytes =
+            length ? file.readAt(0, static_cast<std::size_t>(std::min<std::int64_t>(*length, 224)))
+                   : std::nullopt;
         if (!bytes) {
             m_view.messageBox("Read file : " + path + " error!", "Function Error",
                               fw::BoxButtons::YesNoCancel);
@@ -58,25 +56,13 @@ int TUpgradeForm1::ApplyControlSettings()
             timeOutTicks = static_cast<std::uint16_t>(record.timeOut); // a negative byte gives 65536 + it
             m_view.addLine("Set Time out value to : " + std::to_string(record.timeOut));
         }
-        switch (record.methodOrder) {
-        case 0:
-            m_view.addLine("default sequence of upgrade method used.");
-            orderPreset = 0;
-            break;
-        case 1:
-            m_view.addLine("HTTP upgrade method first used.");
-            orderPreset = 1;
-            break;
-        case 2:
-            m_view.addLine("FTP upgrade method first used.");
-            orderPreset = 1;
-            break;
-        case 3:
-            m_view.addLine("TFTP upgrade method first used.");
-            orderPreset = 1;
-            break;
-        default:
-            break;
+        // 0 keeps the default order, 1-3 put HTTP, FTP or TFTP first; other values change nothing.
+        static constexpr const char* kOrderLines[] = {
+            "default sequence of upgrade method used.", "HTTP upgrade method first used.",
+            "FTP upgrade method first used.", "TFTP upgrade method first used."};
+        if (record.methodOrder < std::size(kOrderLines)) {
+            m_view.addLine(kOrderLines[record.methodOrder]);
+            orderPreset = record.methodOrder != 0;
         }
         if (record.flags & 0x10) {
             m_view.addLine("Program release to User");
