@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ make pkg-config
     qt6-base-dev libgl-dev fonts-dejavu-core
     libgtest-dev libgmock-dev
-    iproute2 util-linux iptables iputils-ping
+    iproute2 util-linux iptables iputils-ping libnetfilter-queue-dev
 )
 packages+=("$@")
 
