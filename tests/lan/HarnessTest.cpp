@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +51,41 @@ TEST(TestLan, NoEchoSilencesPingToItsAddressOnly)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("first=0\n"), std::string::npos) << run.out << run.err;
     EXPECT_NE(run.out.find("second=1\n"), std::string::npos) << run.out << run.err;
+}
+
+// The delayer is built beside routersim.
+std::string delayerPath()
+{
+    return (std::filesystem::path(routersimPath()).parent_path() / "nfdelay").string();
+}
+
+TEST(TestLan, DelayMsHoldsEveryPacketOnTheVethInBothDirections)
+{
+    if (!inPath("ping") || !inPath("iptables")) {
+        if (onCi()) FAIL() << "ping or iptables is missing (scripts/deps.sh), and CI=true";
+        GTEST_SKIP() << "ping or iptables is missing (scripts/deps.sh)";
+    }
+    ASSERT_TRUE(std::filesystem::exists(delayerPath())) << delayerPath() << " is not built (target nfdelay)";
+    constexpr int kDelayMs = 25;
+    const std::string marker = newRunMarker();
+    std::vector<std::string> argv = harnessCommand({{"192.168.0.1"}, {}, {kDevice}},
+                                                   {"ping", "-c", "5", "-i", "0.2", "-q", "192.168.0.1"});
+    argv.insert(argv.begin() + 2, {"--delay-ms", std::to_string(kDelayMs), "--delayer", delayerPath()});
+    Subprocess harness{argv, {marker}};
+    const int status = harness.finish(30s);
+    SKIP_WITHOUT_LAN(status, harness.err());
+    ASSERT_EQ(status, 0) << harness.out() << harness.err();
+    std::smatch rtt;
+    const std::string out = harness.out();
+    ASSERT_TRUE(std::regex_search(out, rtt, std::regex(R"(rtt min/avg/max/mdev = ([0-9.]+)/)"))) << out;
+    // Held on the way in and again on the way out, each echo is at least 2 x 25 ms late; a delay of one
+    // direction only would give about 25 ms.
+    EXPECT_GE(std::stod(rtt[1]), 1.5 * kDelayMs) << out;
+    EXPECT_NE(harness.err().find("every packet on rt0 is held 25 ms each way"), std::string::npos)
+        << harness.err();
+    EXPECT_NE(harness.err().find("router exited with status 0"), std::string::npos) << harness.err();
+    EXPECT_NE(harness.err().find("delayer exited with status 0"), std::string::npos) << harness.err();
+    EXPECT_EQ(joined(leftoversOf(harness.err(), marker)), "") << harness.err();
 }
 
 TEST(TestLan, PcSideHasOneAddressAndTheDefaultRouteOnly)
@@ -255,7 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"WithNoEchoForAnAddressNotGiven",
                   {"--router-addr", "192.168.0.1", "--no-echo", "192.168.2.1", "--", "true"},
                   "not one of the --router-addr"},
-        UsageCase{"WithAMissingValue", {"--router"}, "--router needs a value"}),
+        UsageCase{"WithAMissingValue", {"--router"}, "--router needs a value"},
+        UsageCase{"WithADelayBeyondAMinute",
+                  {"--delay-ms", "60001", "--delayer", "/bin/true", "--", "true"},
+                  "from 0 to 60000"},
+        UsageCase{"WithADelayerThatIsNoProgram",
+                  {"--delay-ms", "1", "--delayer", "/nonexistent/nfdelay", "--", "true"},
+                  "is not an executable file"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(TestLan, HelpShowsTheCommandLine)

@@ -13,6 +13,9 @@
 #                        until it prints the ready line on stdout before the PC command starts
 #   --ready TEXT         the ready line of the router command (default "routersim: ready")
 #   --ready-timeout SEC  how long to wait for the ready line (default 10)
+#   --delay-ms MS        hold every packet on the veth MS ms (0 to 60000) on its way into and out of the
+#                        router side, so that a round trip takes 2 x MS longer. Needs iptables and --delayer.
+#   --delayer PATH       the packet delayer for --delay-ms, nfdelay of the build (default: $FW_NFDELAY)
 #   -h, --help           show this text
 #
 # Example:
@@ -25,6 +28,11 @@
 #                side is reached through the veth; broadcasts to 255.255.255.255 go out on pc0.
 #   router side  10.77.0.1/24 on "rt0", each --router-addr as a /32 on rt0; replies to 10.77.0.2 go
 #                back over the veth. Forwarding is off: whatever the PC sends elsewhere is dropped.
+#   delay        with --delay-ms, the router side runs the delayer on netfilter queue 7 and, once it is ready,
+#                two iptables rules of the mangle table hand it every IPv4 packet that comes in on rt0
+#                (PREROUTING) and that goes out on rt0 (POSTROUTING); ARP is not delayed. The rules have
+#                no --queue-bypass: the delayer is bound before they go in, and were it to end early the
+#                link would drop every packet rather than run on undelayed.
 # Each namespace is held by an "unshare --net" process that dies with the harness (parent-death signal).
 # On the way out the harness ends every process found in either namespace, whatever started it, and a
 # watchdog does the same if the harness itself is killed (SIGKILL), so no namespace outlives it. Both veth
@@ -37,6 +45,7 @@
 #   testlan: pc namespace net:[N] held by pid P   (and the same for "router")
 #   testlan: router pid P
 #   testlan: router exited with status S
+#   testlan: delayer pid P                        (and its exit status, the same way)
 #
 # Exit status: the PC command's; 2 bad command line; 77 no network namespaces can be made here (or a
 # tool is missing: install with scripts/deps.sh); 125 the harness failed or refused to run the command;
@@ -54,6 +63,8 @@ readonly kPrefix=24
 readonly kPcDev=pc0
 readonly kRouterDev=rt0
 readonly kRefused=125
+readonly kDelayQueue=7
+readonly kDelayerReady="nfdelay: ready"
 
 say() { printf 'testlan: %s\n' "$*" >&2; }
 
@@ -106,6 +117,8 @@ noEcho=()
 routerCmd=
 readyLine="routersim: ready"
 readyTimeout=10
+delayMs=
+delayer=${FW_NFDELAY:-}
 
 usageError() {
     say "$*"
@@ -143,6 +156,12 @@ while [ $# -gt 0 ]; do
         needValue "$@"
         [[ $2 =~ ^[0-9]+$ ]] && [ "$2" -ge 1 ] || usageError "--ready-timeout $2 is not a number of seconds"
         readyTimeout=$2; shift 2 ;;
+    --delay-ms)
+        needValue "$@"
+        [[ $2 =~ ^[0-9]{1,5}$ ]] && [ "$((10#$2))" -le 60000 ] ||
+            usageError "--delay-ms $2 is not a number of milliseconds from 0 to 60000"
+        delayMs=$((10#$2)); shift 2 ;;
+    --delayer) needValue "$@"; delayer=$2; shift 2 ;;
     --) shift; break ;;
     *) usageError "unknown argument '$1' (the PC command follows '--')" ;;
     esac
@@ -153,11 +172,15 @@ for a in ${noEcho[@]+"${noEcho[@]}"}; do
     for b in ${routerAddrs[@]+"${routerAddrs[@]}"}; do [ "$a" = "$b" ] && found=1; done
     [ "$found" = 1 ] || usageError "--no-echo $a is not one of the --router-addr addresses"
 done
+if [ -n "$delayMs" ]; then
+    [ -n "$delayer" ] || usageError "--delay-ms needs the delayer: give --delayer PATH or set FW_NFDELAY"
+    [ -f "$delayer" ] && [ -x "$delayer" ] || usageError "the delayer '$delayer' is not an executable file"
+fi
 
 # ---- the environment
 
 tools=(unshare nsenter setpriv ip awk readlink)
-[ ${#noEcho[@]} -gt 0 ] && tools+=(iptables)
+[ ${#noEcho[@]} -gt 0 ] || [ -n "$delayMs" ] && tools+=(iptables)
 for tool in "${tools[@]}"; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         say "skipped: '$tool' is missing (install it with scripts/deps.sh)"
@@ -181,6 +204,7 @@ routerHolder=
 pcNs=
 routerNs=
 routerPid=
+delayerPid=
 pcPid=
 workDir=
 lifeline=
@@ -229,6 +253,10 @@ cleanup()
         wait "$routerPid" 2>/dev/null
         say "router exited with status $?"
         [ -s "$workDir/router.out" ] && cat "$workDir/router.out" >&2
+    fi
+    if [ -n "$delayerPid" ]; then
+        wait "$delayerPid" 2>/dev/null
+        say "delayer exited with status $?"
     fi
     for holder in $pcHolder $routerHolder; do
         kill -KILL "$holder" 2>/dev/null
@@ -317,35 +345,54 @@ for addr in ${noEcho[@]+"${noEcho[@]}"}; do
     run inRouter iptables -w -A INPUT -d "$addr/32" -p icmp --icmp-type echo-request -j DROP
 done
 
-# ---- the router command
+# ---- the router side's processes
 
-if [ -n "$routerCmd" ]; then
-    # setsid takes it away from the terminal: a Ctrl-C goes to the harness, which then stops the router
-    # with SIGTERM in its turn, after the PC command.
+# Starts a process in the router namespace in the background, its stdout into FILE; its pid goes into the
+# variable named VAR. setsid takes it away from the terminal: a Ctrl-C goes to the harness, which then stops
+# it with SIGTERM in its turn, after the PC command.
+startInRouter() # VAR FILE COMMAND...
+{
+    local var=$1 file=$2
+    shift 2
     setpriv --pdeathsig KILL -- nsenter --net="/proc/$routerHolder/ns/net" -- \
-        setsid bash -c "$routerCmd" </dev/null >"$workDir/router.out" \
-        {lifeline}>&- {pcPin}<&- {routerPin}<&- &
-    routerPid=$!
-    say "router pid $routerPid"
-    ready=0
+        setsid "$@" </dev/null >"$file" {lifeline}>&- {pcPin}<&- {routerPin}<&- &
+    printf -v "$var" %s "$!"
+}
+
+# Waits until the process in the variable named VAR prints LINE into FILE. Fails the harness when it does
+# not within the ready timeout, or ends first (then its pid is taken out of VAR: it is reaped here).
+awaitReady() # WHAT VAR FILE LINE
+{
+    local what=$1 file=$3 line=$4 i status
+    local -n pidOf=$2
     for ((i = 0; i < readyTimeout * 20; i++)); do
-        if grep -qxF -- "$readyLine" "$workDir/router.out" 2>/dev/null; then
-            ready=1
-            break
-        fi
-        kill -0 "$routerPid" 2>/dev/null || break
+        grep -qxF -- "$line" "$file" 2>/dev/null && return 0
+        kill -0 "$pidOf" 2>/dev/null || break
         sleep 0.05
     done
-    if [ "$ready" != 1 ]; then
-        if kill -0 "$routerPid" 2>/dev/null; then
-            fail "the router command printed no '$readyLine' within ${readyTimeout}s"
-        fi
-        wait "$routerPid"
-        status=$?
-        routerPid=
-        [ -s "$workDir/router.out" ] && cat "$workDir/router.out" >&2
-        fail "the router command ended with status $status before it was ready"
+    if kill -0 "$pidOf" 2>/dev/null; then
+        fail "the $what printed no '$line' within ${readyTimeout}s"
     fi
+    wait "$pidOf"
+    status=$?
+    pidOf=
+    [ -s "$file" ] && cat "$file" >&2
+    fail "the $what ended with status $status before it was ready"
+}
+
+if [ -n "$delayMs" ]; then
+    startInRouter delayerPid "$workDir/delayer.out" "$delayer" --queue "$kDelayQueue" --delay-ms "$delayMs"
+    say "delayer pid $delayerPid"
+    awaitReady delayer delayerPid "$workDir/delayer.out" "$kDelayerReady"
+    run inRouter iptables -w -t mangle -A PREROUTING -i "$kRouterDev" -j NFQUEUE --queue-num "$kDelayQueue"
+    run inRouter iptables -w -t mangle -A POSTROUTING -o "$kRouterDev" -j NFQUEUE --queue-num "$kDelayQueue"
+    say "every packet on $kRouterDev is held $delayMs ms each way"
+fi
+
+if [ -n "$routerCmd" ]; then
+    startInRouter routerPid "$workDir/router.out" bash -c "$routerCmd"
+    say "router pid $routerPid"
+    awaitReady "router command" routerPid "$workDir/router.out" "$readyLine"
 fi
 
 # ---- the PC command
