@@ -1,6 +1,7 @@
 #include "app/Mainunit.h"
 
 #include "app/ExitStatus.h"
+#include "app/HttpThread.h"
 #include "messages/HintForm.h"
 
 #include <cstring>
@@ -12,7 +13,12 @@ TUpgradeForm1::TUpgradeForm1(MainWindowOps& view, fw::EventLoop& loop, StartCont
     StopTimer->onTick = [this] { StopTimerTimer(); };
 }
 
-TUpgradeForm1::~TUpgradeForm1() = default;
+TUpgradeForm1::~TUpgradeForm1()
+{
+    // The worker reads this window's fields: it stops and ends first.
+    httpWorker = nullptr;
+    m_httpWorker.reset();
+}
 
 void TUpgradeForm1::FormCreate()
 {

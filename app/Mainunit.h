@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,15 @@ public:
     // 1 with the device's module name and search state, or -1 when the search did not find it.
     int FindDevice(const std::string& address, std::string& module, std::int32_t& state) const;
 
+    // The password check of the device's web interface: its port, or a negative result code.
+    int CheckPassword(const std::string& password, const std::string& address);
+    int CheckBasicAuth(const std::string& password, const std::string& address);
+    // The boxes that end a finished FTP or HTTP run: the section check, else the success box.
+    void ResultBoxes(fw::Dialogs& boxes, const std::string& letters, const std::string& resultText);
+    // Shows a message file of the bundle met by a transfer's walk.
+    void ShowMessage(std::uint16_t attribute, std::span<const std::byte> bytes, int mode,
+                     const std::string& module, const std::string& path);
+
     // The exit status the program's state calls for when it ends now.
     int exitStatus() const;
     // A run (upgrade or download) was started since the program began.
@@ -112,6 +122,7 @@ public:
     MessageWindows* messageWindows = nullptr; // where the bundle's messages are shown
 
     MainWindowOps& view() { return m_view; }
+    fw::EventLoop& loop() { return m_loop; }
 
 private:
     void ApplyCommandLine();
@@ -119,8 +130,12 @@ private:
     void PresetFile(const std::string& path, std::string_view separator);
     void StackPanels();
     void MethodPass();
-    void TftpStep();
-    void UnavailableStep(const char* method, std::int16_t failedState);
+    // Each step returns true when the automatic exit step follows, false when the Upgrade ends at once.
+    bool TftpStep();
+    bool HttpStep();
+    bool PasswordRefused();
+    void UserNameRefused();
+    bool FtpStep();
     bool FilesAtHand();
     void AutomaticExit();
     void CommandLineError();
@@ -136,6 +151,8 @@ private:
     enum class RunOutcome { None, Failed };
     RunOutcome m_lastRun = RunOutcome::None;
     bool m_closing = false;
+    // The HTTP worker of the last HTTP run; httpWorker points at it while it is the current one.
+    std::unique_ptr<THTTPThread> m_httpWorker;
 };
 
 // The address part of a device entry's text: everything up to the first blank.

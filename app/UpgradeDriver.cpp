@@ -2,10 +2,14 @@
 // settings call for runs. TFTP runs on its own events; the watchdog finishes it.
 #include "app/Mainunit.h"
 
+#include "app/HttpThread.h"
 #include "discovery/Refresh.h"
+#include "messages/HintForm.h"
 #include "tftp/Tftpunit.h"
+#include "web/PasswordCheck.h"
 
 #include <cstring>
+#include <exception>
 
 namespace {
 
@@ -63,16 +67,17 @@ void TUpgradeForm1::MethodPass()
     m_lastRun = RunOutcome::None;
     stopCounter = 0;
     StopTimer->start();
+    bool exitStep = true;
     switch (upgradeMethod) {
     case kTftp:
-        TftpStep();
+        exitStep = TftpStep();
         break;
     case kHttp:
     case kHttpAfterFtp:
-        UnavailableStep("HTTP", UpgradeState::HttpFailed);
+        exitStep = HttpStep();
         break;
     case kFtp:
-        UnavailableStep("FTP", UpgradeState::FtpFailed);
+        exitStep = FtpStep();
         break;
     case 0:
         StopTimer->stop();
@@ -83,7 +88,7 @@ void TUpgradeForm1::MethodPass()
     default:
         break;
     }
-    AutomaticExit();
+    if (exitStep) AutomaticExit();
 }
 
 void TUpgradeForm1::AutomaticExit()
@@ -103,21 +108,162 @@ bool TUpgradeForm1::FilesAtHand()
     return true;
 }
 
-void TUpgradeForm1::TftpStep()
+bool TUpgradeForm1::TftpStep()
 {
-    if (!FilesAtHand()) return; // StopTimer runs on: the watchdog counts until a new Upgrade
+    if (!FilesAtHand()) return true; // StopTimer runs on: the watchdog counts until a new Upgrade
     upgradeState = UpgradeState::TftpRunning;
     m_view.addLine("Unsing TFTP upgrade mode to : " + selectedIP);
     if (TFTPForm)
         TFTPForm->RunTftpUpgrade(stopCounter, upgradeState, m_view, fileList, selectedIP, selectedModule,
                                  tftpFileOpen);
+    return true;
 }
 
-void TUpgradeForm1::UnavailableStep(const char* method, std::int16_t failedState)
+bool TUpgradeForm1::HttpStep()
 {
-    // These methods come with later versions; until then the run ends as failed, never in silence.
     StopTimer->stop();
-    m_view.addLine(std::string{method} + " upgrade is not available in this version: " + selectedIP +
-                   " cannot be upgraded this way yet.");
-    upgradeState = failedState;
+    const std::string password = m_view.text(MainControl::PasswordComBox);
+    try {
+        loginResult = CheckPassword(password, selectedIP);
+        if (loginResult < 0) {
+            upgradeState = UpgradeState::HttpFailed;
+            m_lastRun = RunOutcome::Failed;
+            if (upgradeMethod == kHttp && PasswordRefused()) return false;
+            // A device that asks for a user name, and every failure after a failed FTP run.
+            loginResult = CheckBasicAuth(password, selectedIP);
+            if (loginResult < 0) {
+                if (upgradeMethod == kHttp) UserNameRefused();
+                return false;
+            }
+        }
+    } catch (const std::exception& error) {
+        m_view.messageBox(error.what(), "HTTP Upgrade Abnormal Terminate", fw::BoxButtons::Ok);
+        m_view.terminate();
+        m_view.release();
+        return false;
+    }
+    m_lastRun = RunOutcome::None;
+    m_view.addLine("Clear stopCounter to 0");
+    stopCounter = 0;
+    StopTimer->start();
+    if (orderPreset && settings.record.methodOrder == 1) {
+        upgradeMethod = kHttp;
+    } else if (upgradeMethod == kFtp) {
+        MethodPass(); // an older device: FTP is its method
+        return false;
+    }
+    if (!FilesAtHand()) return true;
+    upgradeState = UpgradeState::HttpRunning;
+    m_view.addLine("Unsing HTTP upgrade mode to : " + selectedIP);
+    m_httpWorker.reset(); // the last run's worker has ended: it wrote its last code before it let go
+    m_httpWorker = std::make_unique<THTTPThread>(*this);
+    httpWorker = m_httpWorker.get();
+    httpWorker->Resume();
+    return true;
+}
+
+// The boxes of a refused password; true when the Upgrade ends here, false when the user name check
+// follows.
+bool TUpgradeForm1::PasswordRefused()
+{
+    const auto box = [this](const char* text) { m_view.messageBox(text, std::nullopt, fw::BoxButtons::Ok); };
+    switch (loginResult) {
+    case kLoginAsksAuth:
+        tryBasicAuth = 1;
+        break;
+    case kLoginRejected:
+        m_view.messageBox("Incorrect password. Please check and input again!", "Authentication Failed",
+                          fw::BoxButtons::Ok);
+        m_view.setStatus("Your input password is incorrect, please check again.");
+        break;
+    case kLoginReceiveError:
+        box("Receive response error 4");
+        break;
+    case kLoginSendError:
+        box("Send request error");
+        break;
+    case kLoginBadPort:
+        box("Port command error");
+        break;
+    case kLoginBadRequest:
+        box("Bad request");
+        break;
+    case kLoginNoCgi:
+        box("No CGI found");
+        break;
+    default:
+        m_view.addLine("Unknow Error while check password");
+        break;
+    }
+    if (tryBasicAuth) return false;
+    upgradeState = UpgradeState::HttpFailed;
+    return true;
+}
+
+void TUpgradeForm1::UserNameRefused()
+{
+    switch (loginResult) {
+    case kLoginSendError:
+        m_view.messageBox("Send request error", std::nullopt, fw::BoxButtons::Ok);
+        break;
+    case kLoginReceiveError:
+        m_view.messageBox("Receive response error 5", std::nullopt, fw::BoxButtons::Ok);
+        break;
+    case kLoginRejected:
+        m_view.messageBox("Incorrect UserName or Password. Please check and input again!",
+                          "Authentication Failed", fw::BoxButtons::Ok);
+        m_view.setStatus("username or password is incorrect, please check again.");
+        // The user name field comes into view beside the password.
+        m_view.setLeft(MainControl::Label2, 160);
+        m_view.setLeft(MainControl::PasswordComBox, 215);
+        m_view.setWidth(MainControl::PasswordComBox, 110);
+        m_view.setVisible(MainControl::UserIDComBox, true);
+        m_view.setVisible(MainControl::UserLabel, true);
+        break;
+    default:
+        m_view.addLine("Unknow Error while check password");
+        break;
+    }
+}
+
+int TUpgradeForm1::CheckPassword(const std::string& password, const std::string& address)
+{
+    LoginWindow window{m_view, m_view, upgradeMethod};
+    return ::CheckPassword(password, address, window);
+}
+
+int TUpgradeForm1::CheckBasicAuth(const std::string& password, const std::string& address)
+{
+    LoginWindow window{m_view, m_view, upgradeMethod};
+    return ::CheckBasicAuth(userID, m_view.text(MainControl::UserIDComBox), password, address, window);
+}
+
+void TUpgradeForm1::ResultBoxes(fw::Dialogs& boxes, const std::string& letters, const std::string& resultText)
+{
+    if (sectionCheck && letters != sectionList) {
+        boxes.messageBox("Upgrade Not complete, please run this program again !", "Upgrade Warning",
+                         fw::BoxButtons::Ok);
+    } else if (attended && factoryRelease == 0) {
+        boxes.messageBox(resultText, "Success", fw::BoxButtons::Ok);
+    }
+}
+
+void TUpgradeForm1::ShowMessage(std::uint16_t attribute, std::span<const std::byte> bytes, int mode,
+                                const std::string& module, const std::string& path)
+{
+    if (messageWindows)
+        showMessageFile(m_loop, *messageWindows, bytes, &m_view, attribute, mode, module, path);
+}
+
+bool TUpgradeForm1::FtpStep()
+{
+    // FTP comes with a later version; until then the device goes on as after a failed FTP run.
+    m_view.addLine("Unsing FTP upgrade mode to : " + selectedIP);
+    if (!FilesAtHand()) return true;
+    StopTimer->stop();
+    m_view.addLine("Unsing FTP upgrade mode fail : " + selectedIP);
+    m_view.addLine("FTP upgrade is not available in this version.");
+    upgradeMethod = kHttpAfterFtp;
+    MethodPass();
+    return false;
 }

@@ -2,6 +2,7 @@
 // upgrade, which counts seconds without progress and finishes the TFTP and HTTP runs.
 #include "app/Mainunit.h"
 
+#include "app/HttpThread.h"
 #include "tftp/Tftpunit.h"
 
 void TUpgradeForm1::StopTimerTimer()
@@ -83,6 +84,7 @@ void TUpgradeForm1::StopTimerTimer()
             "TFTP Upgrade Failure", fw::BoxButtons::Ok);
         break;
     case UpgradeState::HttpRunning:
+        if (httpWorker) httpWorker->requestStop();
         m_view.messageBox("Upgrade Abnormal Terminate and Please ReRun the program to ReUpgrade",
                           "HTTP Upgrade Failure", fw::BoxButtons::Ok);
         break;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -46,5 +47,10 @@ public:
 
 // A new unconnected socket, or nullptr with the error number.
 std::unique_ptr<TcpSocket> createTcpSocket(int& error);
+
+// How sockets are made: the system's by default; tests play devices in memory instead, so they
+// never reach a network. Returns the maker it replaces; an empty maker restores the system's.
+using TcpSocketMaker = std::function<std::unique_ptr<TcpSocket>(int& error)>;
+TcpSocketMaker setTcpSocketMaker(TcpSocketMaker maker);
 
 } // namespace fw

@@ -1,8 +1,6 @@
 // The Upgrade button and the watchdog: checks before a run, the method order, the TFTP run to its
 // end, and every stopCounter code.
-#include "app/tests/AppFixture.h"
-#include "tftp/Tftpunit.h"
-#include "tftp/testing/SimulatedBootLoader.h"
+#include "app/tests/DriverFixture.h"
 
 #include <gmock/gmock.h>
 
@@ -14,39 +12,6 @@ using fw::messageBoxOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
-
-class Driver : public AppFixture {
-protected:
-    tftp::testing::SimulatedBootLoader device{loop};
-    std::optional<TTFTPForm> tftpForm;
-
-    void start(std::vector<std::string> args, std::span<const std::byte> program)
-    {
-        create(std::move(args), program);
-        tftpForm.emplace(loop, device, nullptr);
-        form->TFTPForm = &*tftpForm;
-    }
-    void start(std::vector<std::string> args = {})
-    {
-        start(std::move(args), bundle::testing::bytesOf("plain"));
-    }
-    // A device at 192.168.0.1 in the list, with the method the selection would give it.
-    void device1(int state, std::uint16_t method, bool answersEcho = true)
-    {
-        addRows({{state, "192.168.0.1", "XY", "1.0"}});
-        if (answersEcho) echo.answering.insert("192.168.0.1");
-        window.setText(MainControl::IPComBox, "192.168.0.1");
-        form->upgradeMethod = method;
-    }
-    void files()
-    {
-        const std::string path =
-            bundle::testing::writeFile(*inputs, "main.bin", bundle::testing::filled(1500));
-        form->fileList.clear();
-        form->fileList.add(path, 0x080D, 1);
-        form->filesPreset = 1;
-    }
-};
 
 TEST_F(Driver, AnUnknownDeviceIsReportedAndUpgradeDisabled)
 {
@@ -86,8 +51,12 @@ TEST_F(Driver, NoFilesAtAllKeepsUpgradeEnabled)
 struct OrderCase {
     std::uint16_t method;
     std::uint8_t order;
-    const char* runs; // "TFTP", "HTTP", "FTP" or "none"
-    friend void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.method << "/" << int{c.order}; }
+    const char* runs;   // "TFTP", "HTTP", "FTP>HTTP" (FTP, then HTTP after it fails) or "none"
+    bool older = false; // the password check finds an older device, whose method is FTP
+    friend void PrintTo(const OrderCase& c, std::ostream* os)
+    {
+        *os << c.method << "/" << int{c.order} << (c.older ? " older" : "");
+    }
 };
 
 class MethodOrder : public Driver, public ::testing::WithParamInterface<OrderCase> {};
@@ -95,44 +64,57 @@ class MethodOrder : public Driver, public ::testing::WithParamInterface<OrderCas
 TEST_P(MethodOrder, PicksTheMethodOfTheTable)
 {
     const OrderCase& c = GetParam();
-    {
-        start();
-        device1(1, c.method);
-        files();
-        form->logShown = 1; // no automatic exit
-        form->orderPreset = c.order != 0;
-        form->settings.record.methodOrder = c.order;
-        form->UpgradeClick();
-        const std::string label = std::to_string(c.method) + "/" + std::to_string(c.order);
-        const std::string runs = c.runs;
-        if (runs == "TFTP") {
-            EXPECT_EQ(form->upgradeState, UpgradeState::TftpRunning) << label;
-            EXPECT_THAT(window.log, Contains("Unsing TFTP upgrade mode to : 192.168.0.1")) << label;
-        } else if (runs == "none") {
-            EXPECT_EQ(window.boxes.back().text, "Could not detect upgrade method !") << label;
-            EXPECT_FALSE(window.boxes.back().caption) << label;
-            EXPECT_EQ(window.log.back(), "Could not detect upgrade method to 192.168.0.1") << label;
-            EXPECT_FALSE(form->StopTimer->running()) << label;
+    start();
+    device1(1, c.method);
+    files();
+    webDevice({.older = c.older});
+    window.setText(MainControl::PasswordComBox, "secret");
+    form->logShown = 1; // no automatic exit
+    form->orderPreset = c.order != 0;
+    form->settings.record.methodOrder = c.order;
+    form->UpgradeClick();
+    const std::string runs = c.runs;
+    const auto logged = [&](const std::string& line) {
+        return std::find(window.log.begin(), window.log.end(), line) - window.log.begin();
+    };
+    if (runs == "TFTP") {
+        EXPECT_EQ(form->upgradeState, UpgradeState::TftpRunning);
+        EXPECT_THAT(window.log, Contains("Unsing TFTP upgrade mode to : 192.168.0.1"));
+        EXPECT_TRUE(web.exchanges().empty());
+    } else if (runs == "none") {
+        EXPECT_EQ(window.boxes.back().text, "Could not detect upgrade method !");
+        EXPECT_FALSE(window.boxes.back().caption);
+        EXPECT_EQ(window.log.back(), "Could not detect upgrade method to 192.168.0.1");
+        EXPECT_FALSE(form->StopTimer->running());
+    } else {
+        waitForWorker();
+        EXPECT_EQ(form->upgradeState, UpgradeState::HttpFinished);
+        EXPECT_EQ(uploads().size(), 1u);
+        const auto ftp = logged("Unsing FTP upgrade mode to : 192.168.0.1");
+        const auto http = logged("Unsing HTTP upgrade mode to : 192.168.0.1");
+        EXPECT_LT(http, static_cast<long>(window.log.size()));
+        if (runs == "FTP>HTTP") {
+            EXPECT_LT(ftp, http);
         } else {
-            EXPECT_EQ(window.log.back(), runs + " upgrade is not available in this version: 192.168.0.1 "
-                                                "cannot be upgraded this way yet.")
-                << label;
-            EXPECT_EQ(form->exitStatus(), 1) << label;
+            EXPECT_EQ(ftp, static_cast<long>(window.log.size()));
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cells, MethodOrder,
-    ::testing::Values(OrderCase{0, 0, "none"}, OrderCase{0, 1, "HTTP"}, OrderCase{0, 2, "FTP"},
-                      OrderCase{0, 3, "TFTP"}, OrderCase{1, 0, "TFTP"}, OrderCase{1, 1, "TFTP"},
-                      OrderCase{1, 2, "TFTP"}, OrderCase{1, 3, "TFTP"}, OrderCase{2, 0, "HTTP"},
-                      OrderCase{2, 1, "HTTP"}, OrderCase{2, 2, "FTP"}, OrderCase{2, 3, "TFTP"},
-                      OrderCase{3, 0, "FTP"}, OrderCase{3, 1, "HTTP"}, OrderCase{3, 2, "FTP"},
-                      OrderCase{3, 3, "TFTP"}),
-    [](const auto& info) {
-        return "Method" + std::to_string(info.param.method) + "Order" + std::to_string(info.param.order);
-    });
+INSTANTIATE_TEST_SUITE_P(Cells, MethodOrder,
+                         ::testing::Values(OrderCase{0, 0, "none"}, OrderCase{0, 1, "HTTP"},
+                                           OrderCase{0, 2, "FTP>HTTP"}, OrderCase{0, 3, "TFTP"},
+                                           OrderCase{1, 0, "TFTP"}, OrderCase{1, 1, "TFTP"},
+                                           OrderCase{1, 2, "TFTP"}, OrderCase{1, 3, "TFTP"},
+                                           OrderCase{2, 0, "HTTP"}, OrderCase{2, 0, "FTP>HTTP", true},
+                                           OrderCase{2, 1, "HTTP"}, OrderCase{2, 1, "HTTP", true},
+                                           OrderCase{2, 2, "FTP>HTTP"}, OrderCase{2, 3, "TFTP"},
+                                           OrderCase{3, 0, "FTP>HTTP"}, OrderCase{3, 1, "HTTP"},
+                                           OrderCase{3, 2, "FTP>HTTP"}, OrderCase{3, 3, "TFTP"}),
+                         [](const auto& info) {
+                             return "Method" + std::to_string(info.param.method) + "Order" +
+                                    std::to_string(info.param.order) + (info.param.older ? "Older" : "");
+                         });
 
 TEST_F(Driver, AnUnattendedRecoveryRunsToItsEndAndTheProgramCloses)
 {

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fw {
 
@@ -59,8 +60,22 @@ int socketErrorNumber(int posixErrno)
     return 10000 + posixErrno;
 }
 
+namespace {
+TcpSocketMaker& socketMaker()
+{
+    static TcpSocketMaker maker;
+    return maker;
+}
+} // namespace
+
+TcpSocketMaker setTcpSocketMaker(TcpSocketMaker maker)
+{
+    return std::exchange(socketMaker(), std::move(maker));
+}
+
 std::unique_ptr<TcpSocket> createTcpSocket(int& error)
 {
+    if (const TcpSocketMaker& maker = socketMaker()) return maker(error);
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         error = socketErrorNumber(errno);

@@ -91,9 +91,14 @@ void VirtualLoop::pollWatches()
 void VirtualLoop::runPosted()
 {
     pollWatches();
-    while (!m_posted.empty()) {
-        auto fn = std::move(m_posted.front());
-        m_posted.pop_front();
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock{m_postedMutex};
+            if (m_posted.empty()) return;
+            fn = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
         fn();
     }
 }
@@ -150,7 +155,12 @@ void VirtualLoop::runModal(const std::function<bool()>& finished)
     } depth{m_modalDepth};
     runPosted();
     while (!finished()) {
-        if (!m_posted.empty()) {
+        bool posted = false;
+        {
+            std::lock_guard lock{m_postedMutex};
+            posted = !m_posted.empty();
+        }
+        if (posted) {
             runPosted();
             continue;
         }

@@ -2,8 +2,10 @@
 // An event loop on virtual time for logic tests: a 40-second watchdog run costs microseconds.
 #include "platform/EventLoop.h"
 
+#include <atomic>
 #include <chrono>
 #include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -25,7 +27,12 @@ public:
     std::unique_ptr<Timer> createTimer(int intervalMs) override;
     // Real descriptors are polled, without waiting, whenever the loop handles events.
     std::unique_ptr<ReadableWatch> watchReadable(int fd, std::function<void()> onReadable) override;
-    void post(std::function<void()> fn) override { m_posted.push_back(std::move(fn)); }
+    // From any thread, as a worker posts its window operations.
+    void post(std::function<void()> fn) override
+    {
+        std::lock_guard lock{m_postedMutex};
+        m_posted.push_back(std::move(fn));
+    }
     void processPendingEvents() override;
     void WaitMs(int ms, bool dispatch) override;
     void runModal(const std::function<bool()>& finished) override;
@@ -55,8 +62,9 @@ private:
         bool alive = true;
     };
     std::vector<std::shared_ptr<Watch>> m_watches;
+    std::mutex m_postedMutex;
     std::deque<std::function<void()>> m_posted;
-    int m_work = 0;
+    std::atomic<int> m_work{0};
     int m_modalDepth = 0;
     friend class VirtualTimer;
 };
