@@ -33,6 +33,7 @@ struct Device {
     ProbeSet answers;
     std::optional<std::size_t> replyLength; // set: every reply is cut to this many bytes
     bool bootLoader = false;                // its TFTP loader takes writes and the reboot request on port 69
+    bool web = false;                       // its web interface serves TCP port 80 (and redirect ports)
 };
 
 } // namespace routersim

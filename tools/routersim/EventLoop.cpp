@@ -35,7 +35,29 @@ std::string EventLoop::catchStopSignals()
 
 void EventLoop::watch(int fd, std::function<void()> onReadable)
 {
-    m_watches[fd] = std::move(onReadable);
+    m_watches[fd].onReadable = std::move(onReadable);
+}
+
+void EventLoop::watchWritable(int fd, std::function<void()> onWritable)
+{
+    m_watches[fd].onWritable = std::move(onWritable);
+}
+
+void EventLoop::unwatchReadable(int fd)
+{
+    const auto found = m_watches.find(fd);
+    if (found == m_watches.end()) return;
+    found->second.onReadable = nullptr;
+    // No entry stays without a handler: poll would report a hang-up on it that nobody takes, on every turn.
+    if (!found->second.onWritable) m_watches.erase(found);
+}
+
+void EventLoop::unwatchWritable(int fd)
+{
+    const auto found = m_watches.find(fd);
+    if (found == m_watches.end()) return;
+    found->second.onWritable = nullptr;
+    if (!found->second.onReadable) m_watches.erase(found);
 }
 
 void EventLoop::unwatch(int fd)
@@ -65,7 +87,11 @@ std::string EventLoop::run()
     std::vector<pollfd> fds;
     while (true) {
         fds.assign(1, {m_signalFd, POLLIN, 0});
-        for (const auto& [fd, onReadable] : m_watches) fds.push_back({fd, POLLIN, 0});
+        for (const auto& [fd, w] : m_watches) {
+            const short events =
+                static_cast<short>((w.onReadable ? POLLIN : 0) | (w.onWritable ? POLLOUT : 0));
+            fds.push_back({fd, events, 0});
+        }
         int timeoutMs = -1;
         if (!m_timers.empty()) {
             const auto left =
@@ -85,13 +111,23 @@ std::string EventLoop::run()
             }
         }
         for (std::size_t i = 1; i < fds.size(); ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLERR))) continue;
             // A handler before this one may have closed the descriptor; a socket that took its number
-            // since is only read once more, and a nonblocking read of nothing is harmless.
-            const auto found = m_watches.find(fds[i].fd);
-            if (found != m_watches.end()) {
-                const std::function<void()> onReadable = found->second; // a copy: the handler may unwatch
-                onReadable();
+            // since is only read or written once more, and a nonblocking try of nothing is harmless. Each
+            // handler is looked up afresh, as the one before may have unwatched it.
+            const short revents = fds[i].revents;
+            if (revents & (POLLIN | POLLERR | POLLHUP)) {
+                const auto found = m_watches.find(fds[i].fd);
+                if (found != m_watches.end() && found->second.onReadable) {
+                    const std::function<void()> onReadable = found->second.onReadable; // it may unwatch
+                    onReadable();
+                }
+            }
+            if (revents & (POLLOUT | POLLERR | POLLHUP)) {
+                const auto found = m_watches.find(fds[i].fd);
+                if (found != m_watches.end() && found->second.onWritable) {
+                    const std::function<void()> onWritable = found->second.onWritable;
+                    onWritable();
+                }
             }
         }
         fireDueTimers();

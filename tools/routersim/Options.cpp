@@ -1,6 +1,8 @@
 // tools/routersim/Options.cpp: parses the command line into the devices to stage.
 #include "tools/routersim/Options.h"
 
+#include "tools/routersim/WebOptions.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
@@ -156,6 +158,10 @@ std::string parseDeviceSpec(const std::string& spec, Device& device)
             device.bootLoader = value == "on";
         else if (key == "tftp")
             error = "tftp=" + std::string(value) + " is not on or off";
+        else if (key == "web" && (value == "on" || value == "off"))
+            device.web = value == "on";
+        else if (key == "web")
+            error = "web=" + std::string(value) + " is not on or off";
         else
             error = "unknown key '" + std::string(key) + "'";
         if (!error.empty()) return error;
@@ -166,12 +172,14 @@ std::string parseDeviceSpec(const std::string& spec, Device& device)
         return "module text is longer than " + std::to_string(kMaxModuleLength) + " bytes";
     if (device.detail.size() > kMaxDetailLength)
         return "detail text is longer than " + std::to_string(kMaxDetailLength) + " bytes";
+    if (device.web && device.bootLoader) return "web=on and tftp=on: a crashed device has no web interface";
     return {};
 }
 
 ParsedOptions parseOptions(int argc, char** argv)
 {
     ParsedOptions parsed;
+    std::string webOption; // the first web option given, to tell when no device has a web interface
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string spec;
@@ -193,6 +201,19 @@ ParsedOptions parseOptions(int argc, char** argv)
                 return parsed;
             }
             parsed.error = parseLoaderOption(arg, argv[++i], parsed.options.loader);
+            if (!parsed.error.empty()) return parsed;
+            continue;
+        } else if (isWebOption(arg) || isWebFlag(arg)) {
+            std::string_view value;
+            if (isWebOption(arg)) {
+                if (i + 1 >= argc) {
+                    parsed.error = std::string(arg) + " needs a value";
+                    return parsed;
+                }
+                value = argv[++i];
+            }
+            if (webOption.empty()) webOption = arg;
+            parsed.error = parseWebOption(arg, value, parsed.options.web);
             if (!parsed.error.empty()) return parsed;
             continue;
         } else {
@@ -218,67 +239,25 @@ ParsedOptions parseOptions(int argc, char** argv)
             return parsed;
         }
     }
-    if (!loaderAddresses.empty() && parsed.options.loader.storeDir.empty())
+    if (!loaderAddresses.empty() && parsed.options.loader.storeDir.empty()) {
         parsed.error = "a device has tftp=on, but no --store DIR is given";
+        return parsed;
+    }
+    std::set<std::uint32_t> webAddresses;
+    for (const Device& device : parsed.options.devices) {
+        if (!device.web) continue;
+        if (!webAddresses.insert(device.address.s_addr).second) {
+            parsed.error =
+                "two devices with web=on at " + device.addressText + " (one web server an address)";
+            return parsed;
+        }
+    }
+    if (webAddresses.empty() && !webOption.empty()) {
+        parsed.error = webOption + " is given, but no device has web=on";
+        return parsed;
+    }
+    parsed.error = checkWebSettings(parsed.options.web);
     return parsed;
-}
-
-const char* usageText()
-{
-    return R"(Usage: routersim --device SPEC [--device SPEC...] [LOADER OPTIONS]
-
-Simulates small routers on the LAN for the device search of fwupgrade. It binds
-UDP ports 9, 67 and 69 on all addresses, so it runs as root, and it belongs only
-inside the router namespace of the test LAN (tests/lan/testlan.sh).
-
-SPEC is a comma-separated list of KEY=VALUE (values cannot hold a comma):
-  addr=A.B.C.D      the device's address; it must be an address of this host
-                    (required). Several devices may share one address: each answers.
-  module=TEXT       module name, at most 23 bytes (required)
-  detail=TEXT       detail text, at most 31 bytes (default empty)
-  answers=LIST      the probes answered, joined by '+': normal, boot, crash,
-                    default; or all, or none (default all)
-  reply-length=N    cut every reply of this device to its first N bytes
-                    (a shorter reply is sent whole)
-  tftp=on|off       on: the device is crashed and its TFTP loader takes files
-                    on port 69 (default off); at most one such device an address
-
-Probes answered (to the device's address or to 255.255.255.255):
-  normal   port 9   51 44 00 00         -> 68 bytes, detail at 12, module at 44
-  boot     port 67  548 bytes C0 01 01  -> 548 bytes C1, module at 108, detail at 140
-  crash    port 69  TFTP read of "VN"   -> 00 03 00 01 "$Brisel" module 00
-  default  port 9   51 51 00            -> 64 bytes (unicast to the device only)
-
-TFTP loader (a device with tftp=on; writes to its own address only):
-  Takes lock-step write requests (00 02 NAME 00 "octet" 00) and the DATA blocks
-  of each on port 69, acknowledges each, and stores the file in the --store
-  folder under NAME once its last (short) block came. A read request of "R!"
-  reboots the device: it answers nothing for --reboot-ms, then only the normal
-  probe, with the --recovered-detail text; its loader is gone.
-  Every breach it sees (block repeated or skipped, DATA after the last block or
-  for no transfer, more than 512 data bytes, a mode other than octet, ...) is
-  logged as "routersim: protocol error: TEXT".
-LOADER OPTIONS (for every loader):
-  --store DIR           the folder the files go to (required with tftp=on)
-  --ack-from 69|transfer  replies leave from port 69 (default) or from a new
-                        port of each transfer; DATA is taken on both
-  --ack-delay-ms D      send each ACK D ms late (default 0)
-  --reboot-ms N         how long a reboot is silent (default 1500)
-  --recovered-detail T  the detail text after the reboot (default "recovered")
-  --refuse-write N      answer the Nth write request (from 1) with an ERROR
-  --refuse-name NAME    answer each write request of NAME with an ERROR
-  --stop-after-block N  answer nothing at all after the ACK of block N
-                        (block 0: the write request)
-  --drop-ack N          leave out the ACK of block N, once
-
-Prints one line per datagram received and sent on stderr, "routersim: ready"
-on stdout once its sockets are bound, and ends with status 0 on SIGTERM or SIGINT.
-
-Example:
-  routersim --device addr=192.168.0.1,module=XY,detail=1.0,answers=normal+boot
-
-Exit status: 0 ended by a signal, 1 runtime failure, 2 bad command line.
-)";
 }
 
 } // namespace routersim

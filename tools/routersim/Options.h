@@ -3,6 +3,7 @@
 
 #include "tools/routersim/Device.h"
 #include "tools/routersim/LoaderSettings.h"
+#include "tools/routersim/WebSettings.h"
 
 #include <string>
 #include <vector>
@@ -11,7 +12,8 @@ namespace routersim {
 
 struct Options {
     std::vector<Device> devices;
-    LoaderSettings loader;
+    LoaderSettings loader; // its storeDir also takes the web uploads
+    WebSettings web;
     bool help = false;
 };
 

@@ -5,6 +5,7 @@
 #include "tools/routersim/Log.h"
 #include "tools/routersim/Options.h"
 #include "tools/routersim/UdpPort.h"
+#include "tools/routersim/WebService.h"
 
 #include <csignal>
 #include <cstdio>
@@ -37,7 +38,8 @@ int main(int argc, char** argv)
             return 1;
         }
         std::error_code ignored;
-        if (device.bootLoader && !std::filesystem::is_directory(parsed.options.loader.storeDir, ignored)) {
+        const bool storing = device.bootLoader || (device.web && !parsed.options.loader.storeDir.empty());
+        if (storing && !std::filesystem::is_directory(parsed.options.loader.storeDir, ignored)) {
             logLine("--store " + parsed.options.loader.storeDir + " is not a folder");
             return 1;
         }
@@ -51,10 +53,19 @@ int main(int argc, char** argv)
         logLine(error);
         return 1;
     }
+    WebService web{devices, parsed.options.web, parsed.options.loader.storeDir, loop};
+    if (std::string error = web.open(); !error.empty()) {
+        logLine(error);
+        return 1;
+    }
+    std::string webPorts;
+    for (std::uint16_t port : parsed.options.web.ports())
+        webPorts += (webPorts.empty() ? "" : ", ") + std::to_string(port);
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const Device& d = devices[i];
         logLine("device " + std::to_string(i + 1) + " at " + d.addressText + ": module '" + d.module +
-                "', detail '" + d.detail + "'" + (d.bootLoader ? ", TFTP loader on" : ""));
+                "', detail '" + d.detail + "'" + (d.bootLoader ? ", TFTP loader on" : "") +
+                (d.web ? ", web on TCP " + webPorts : ""));
     }
     std::fputs("routersim: ready\n", stdout);
     std::fflush(stdout);

@@ -1,0 +1,124 @@
+// tools/routersim/UsageText.cpp: the text of routersim --help.
+#include "tools/routersim/Options.h"
+
+namespace routersim {
+
+const char* usageText()
+{
+    return R"(Usage: routersim --device SPEC [--device SPEC...] [LOADER OPTIONS] [WEB OPTIONS]
+
+Simulates small routers on the LAN for the device search of fwupgrade, the TFTP
+recovery of crashed ones and the web upgrade of working ones. It binds UDP ports
+9, 67 and 69 on all addresses and TCP port 80 on the address of each web device,
+so it runs as root, and it belongs only inside the router namespace of the test
+LAN (tests/lan/testlan.sh).
+
+SPEC is a comma-separated list of KEY=VALUE (values cannot hold a comma):
+  addr=A.B.C.D      the device's address; it must be an address of this host
+                    (required). Several devices may share one address: each answers.
+  module=TEXT       module name, at most 23 bytes (required)
+  detail=TEXT       detail text, at most 31 bytes (default empty)
+  answers=LIST      the probes answered, joined by '+': normal, boot, crash,
+                    default; or all, or none (default all)
+  reply-length=N    cut every reply of this device to its first N bytes
+                    (a shorter reply is sent whole)
+  tftp=on|off       on: the device is crashed and its TFTP loader takes files
+                    on port 69 (default off); at most one such device an address
+  web=on|off        on: the device serves its web interface on TCP port 80 of
+                    its address (default off); not with tftp=on; at most one
+                    such device an address
+
+Probes answered (to the device's address or to 255.255.255.255):
+  normal   port 9   51 44 00 00         -> 68 bytes, detail at 12, module at 44
+  boot     port 67  548 bytes C0 01 01  -> 548 bytes C1, module at 108, detail at 140
+  crash    port 69  TFTP read of "VN"   -> 00 03 00 01 "$Brisel" module 00
+  default  port 9   51 51 00            -> 64 bytes (unicast to the device only)
+
+TFTP loader (a device with tftp=on; writes to its own address only):
+  Takes lock-step write requests (00 02 NAME 00 "octet" 00) and the DATA blocks
+  of each on port 69, acknowledges each, and stores the file in the --store
+  folder under NAME once its last (short) block came. A read request of "R!"
+  reboots the device: it answers nothing for --reboot-ms, then only the normal
+  probe, with the --recovered-detail text; its loader is gone.
+  Every breach it sees (block repeated or skipped, DATA after the last block or
+  for no transfer, more than 512 data bytes, a mode other than octet, ...) is
+  logged as "routersim: protocol error: TEXT".
+LOADER OPTIONS (for every loader):
+  --store DIR           the folder the files go to (required with tftp=on)
+  --ack-from 69|transfer  replies leave from port 69 (default) or from a new
+                        port of each transfer; DATA is taken on both
+  --ack-delay-ms D      send each ACK D ms late (default 0)
+  --reboot-ms N         how long a reboot is silent (default 1500)
+  --recovered-detail T  the detail text after the reboot (default "recovered")
+  --refuse-write N      answer the Nth write request (from 1) with an ERROR
+  --refuse-name NAME    answer each write request of NAME with an ERROR
+  --stop-after-block N  answer nothing at all after the ACK of block N
+                        (block 0: the write request)
+  --drop-ack N          leave out the ACK of block N, once
+
+Web interface (a device with web=on), one request a connection, each reply
+followed by the device closing the connection:
+  GET /cgi-bin/logi?rc=@&PSW=P&rd=menu  the login; the device remembers for the
+                 client's address whether P was the password
+  GET /          the index page; with an Authorization header the Basic one
+  POST /upg      the upload: fwupgrade's multipart body (part header of 139
+                 bytes, images, end marker "\r\n----\r\n"), or a standard one
+                 as curl -F "FN=@FILE" sends it ("Expect: 100-continue" is
+                 answered); the images are written to the store as they come
+  A request's head is read up to the blank line after its headers, so the
+  login's empty line after its request line does not end it. Every difference
+  from the bytes fwupgrade sends, a Content-Length other than the body's size
+  (found once the client stops sending for 1 s), a wrong boundary line, part
+  header or end marker is logged as "routersim: protocol error: TEXT", and the
+  reply is sent all the same.
+WEB OPTIONS (for every web device):
+  --password TEXT       the device password (default "admin")
+  --user NAME           the user of Basic authorization (default "admin")
+  --web-kind new|old|basic  how the device tells a wrong password (default new):
+                        new    the index page carries <!--CAS:8003--> after a
+                               login with the right password, else <!--CAS:0003-->
+                        old    no tag; the login reply of a wrong password
+                               carries <script>alert("...")</script>
+                        basic  the index page without Authorization answers 401
+                               with WWW-Authenticate; with the right user and
+                               password 200 OK, with wrong ones 401
+  --redirect PORT       the login on port 80 answers "301 Moved Permanently"
+                        with "Location: http://ADDR:PORT"; the device listens
+                        on PORT too and takes logins there
+  --redirect-forever    every login answers 301: port 80 to the --redirect port
+                        (default 8081), each port after it to the next, in a
+                        ring of 10 ports, all listened on
+  --login-404-once      the first login without the "rd=begin" line answers 404
+  --verdict V           the answer of an upload (default 8000):
+                        NNNN         200 OK with the tag <!--CAS:NNNN-->
+                        plain        200 OK, no tag
+                        alert:TEXT   200 OK with <script>alert("TEXT")</script>
+                        status:NNN   status NNN, no tag
+                        long         200 OK of 1464 bytes, one more than the
+                                     client reads, ending in the tag 8000
+  --close-early login|index|upload  close without a reply (an upload once its
+                        body is in; nothing is stored); repeatable
+  --keep-open login|index|upload    send the reply and keep the connection open
+                        until the client closes it; repeatable
+  --stall-upload-after N  stop reading an upload after N body bytes and keep
+                        the connection open, so the client's send blocks
+  --store DIR           also takes the uploads: each upload's images, back to
+                        back without the end marker, go to DIR/upload-1.bin,
+                        upload-2.bin, ... (counted per run), logged as
+                        "routersim: web: stored N bytes in PATH"; without
+                        --store uploads are read and dropped
+
+Prints one line per datagram received and sent and per web request on stderr,
+"routersim: ready" on stdout once its sockets are bound, and ends with status 0
+on SIGTERM or SIGINT.
+
+Examples:
+  routersim --device addr=192.168.0.1,module=XY,detail=1.0,answers=normal+boot
+  routersim --device addr=192.168.0.1,module=XY,web=on --password secret \
+            --store /tmp/uploads
+
+Exit status: 0 ended by a signal, 1 runtime failure, 2 bad command line.
+)";
+}
+
+} // namespace routersim
