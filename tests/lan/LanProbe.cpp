@@ -1,5 +1,6 @@
 // tests/lan/LanProbe.cpp: lan_probe, which sends one probe of the device search from the PC side of the
-// test LAN and prints every reply that comes within the wait.
+// test LAN and prints every reply that comes within the wait; it also plays fwupgrade's TFTP sender and
+// sends one HTTP request as its web client does.
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,6 +28,7 @@ const char kUsage[] = R"(Usage: lan_probe [--wait MS] [--port N] [--bytes HEX] K
        lan_probe [--wait MS] [--mode TEXT] [--skip-block N] [--short-block N] [--repeat-block N]
                  tftp-put FILE NAME ADDRESS
        lan_probe rr ADDRESS
+       lan_probe [--wait MS] [--split-at N] [--pause MS] http ADDRESS PORT REQUEST-FILE
 
 Sends one probe to ADDRESS (255.255.255.255 or a unicast address) and prints each
 reply that arrives within MS milliseconds (default 300, at most 5000) as
@@ -51,8 +54,18 @@ numbers block N as N+1, --short-block N sends only 100 bytes in block N,
 rr sends the reboot request, a read request of "R!" to port 69, and waits for
 nothing.
 
-Exit status: 0 a reply came (tftp-put: the file was acknowledged, rr: sent), 1 none
-came (tftp-put: an error or no ack), 2 bad command line, 3 socket or file failure.
+http connects to ADDRESS:PORT over TCP, sends the bytes of REQUEST-FILE as they
+are, shuts down nothing, and reads until the device closes the connection, as
+fwupgrade's web client does. With --split-at N it sends the first N bytes, waits
+--pause MS (default 200) and sends the rest. It prints "sent N bytes" (or "sent
+only N of M bytes: ..." when the send makes no progress for the wait), then
+"reply N bytes:", the reply's bytes as they came and a line end, and then
+"closed by the device", "reset by the device" or "still open after MS ms
+without a byte". MS (default 3000 for http) bounds each wait for progress.
+
+Exit status: 0 a reply came (tftp-put: the file was acknowledged, rr: sent, http:
+the whole request went out and the device closed), 1 none came (tftp-put: an
+error or no ack; http: otherwise), 2 bad command line, 3 socket or file failure.
 )";
 
 int usageError(const std::string& text)
@@ -223,11 +236,125 @@ int rebootRequest(const sockaddr_in& to)
     return 0;
 }
 
+// Waits up to waitMs for events on fd; 0 on none, the revents otherwise, -1 on a failure of poll.
+int awaitEvents(int fd, short events, int waitMs)
+{
+    while (true) {
+        pollfd p{fd, events, 0};
+        const int ready = poll(&p, 1, waitMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return -1;
+        return ready == 0 ? 0 : p.revents;
+    }
+}
+
+struct HttpOptions {
+    int waitMs = 3000;
+    long splitAt = -1;
+    int pauseMs = 200;
+};
+
+int httpExchange(const sockaddr_in& to, const std::string& path, const HttpOptions& options)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return socketFailure(path.c_str());
+    std::string request;
+    char chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) request.append(chunk, got);
+    std::fclose(file);
+
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return socketFailure("socket");
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS)
+        return socketFailure("connect");
+    const int connected = awaitEvents(fd, POLLOUT, options.waitMs);
+    int soError = 0;
+    socklen_t length = sizeof soError;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length);
+    if (connected <= 0 || soError != 0) {
+        errno = connected == 0 ? ETIMEDOUT : soError;
+        return socketFailure("connect");
+    }
+    std::printf("connected to %s\n", endpointText(to).c_str());
+
+    std::string reply;
+    bool closed = false, reset = false;
+    // Reads what is there; false once the device closed or reset the connection.
+    const auto readSome = [&] {
+        while (true) {
+            const ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+            if (got > 0) {
+                reply.append(chunk, static_cast<std::size_t>(got));
+                continue;
+            }
+            if (got == 0)
+                closed = true;
+            else if (errno == ECONNRESET)
+                reset = true;
+            else if (errno == EINTR)
+                continue;
+            return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+    };
+    std::size_t sent = 0;
+    bool sendStuck = false;
+    const auto sendUpTo = [&](std::size_t end) {
+        while (sent < end && !closed && !reset) {
+            const ssize_t n = send(fd, request.data() + sent, end - sent, MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                std::printf("send failed after %zu of %zu bytes: %s\n", sent, request.size(),
+                            std::strerror(errno));
+                sendStuck = true;
+                return;
+            }
+            const int events = awaitEvents(fd, POLLIN | POLLOUT, options.waitMs);
+            if (events < 0) return;
+            if (events == 0) {
+                std::printf("sent only %zu of %zu bytes: no progress within %d ms\n", sent, request.size(),
+                            options.waitMs);
+                sendStuck = true;
+                return;
+            }
+            if (events & (POLLIN | POLLHUP | POLLERR)) readSome(); // an early reply is kept, not lost
+        }
+    };
+    if (options.splitAt >= 0 && static_cast<std::size_t>(options.splitAt) < request.size()) {
+        sendUpTo(static_cast<std::size_t>(options.splitAt));
+        std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMs));
+    }
+    if (!sendStuck) sendUpTo(request.size());
+    if (!sendStuck && sent == request.size()) std::printf("sent %zu bytes\n", sent);
+    bool quiet = false;
+    while (!closed && !reset) {
+        const int events = awaitEvents(fd, POLLIN, options.waitMs);
+        if (events < 0) return socketFailure("poll");
+        if (events == 0) {
+            quiet = true;
+            break;
+        }
+        readSome();
+    }
+    std::printf("reply %zu bytes:\n", reply.size());
+    std::fwrite(reply.data(), 1, reply.size(), stdout);
+    std::printf("\n");
+    if (closed) std::printf("closed by the device\n");
+    if (reset) std::printf("reset by the device\n");
+    if (quiet) std::printf("still open after %d ms without a byte\n", options.waitMs);
+    close(fd);
+    return closed && sent == request.size() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int waitMs = 300;
+    bool waitGiven = false;
+    HttpOptions http;
     int port = -1;
     bool haveBytes = false;
     std::vector<unsigned char> bytes;
@@ -242,6 +369,15 @@ int main(int argc, char** argv)
         } else if (arg == "--wait") {
             if (!hasValue || !parseNumber(argv[++i], 0, kMaxWaitMs, waitMs))
                 return usageError("--wait wants milliseconds from 0 to " + std::to_string(kMaxWaitMs));
+            waitGiven = true;
+        } else if (arg == "--split-at") {
+            int at = 0;
+            if (!hasValue || !parseNumber(argv[++i], 0, INT32_MAX, at))
+                return usageError("--split-at wants a byte count");
+            http.splitAt = at;
+        } else if (arg == "--pause") {
+            if (!hasValue || !parseNumber(argv[++i], 0, kMaxWaitMs, http.pauseMs))
+                return usageError("--pause wants milliseconds from 0 to " + std::to_string(kMaxWaitMs));
         } else if (arg == "--port") {
             if (!hasValue || !parseNumber(argv[++i], 1, 65535, port))
                 return usageError("--port wants a port from 1 to 65535");
@@ -262,6 +398,19 @@ int main(int argc, char** argv)
         } else {
             positional.push_back(arg);
         }
+    }
+    if (!positional.empty() && positional[0] == "http") {
+        int httpPort = 0;
+        if (positional.size() != 4 || !parseNumber(positional[2], 1, 65535, httpPort))
+            return usageError("http wants ADDRESS PORT REQUEST-FILE");
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<std::uint16_t>(httpPort));
+        const std::string address(positional[1]);
+        if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
+            return usageError("'" + address + "' is not an IPv4 address");
+        if (waitGiven) http.waitMs = waitMs;
+        return httpExchange(to, std::string(positional[3]), http);
     }
     if (!positional.empty() && (positional[0] == "tftp-put" || positional[0] == "rr")) {
         const bool put = positional[0] == "tftp-put";
