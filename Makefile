@@ -14,7 +14,7 @@ else
 CMAKE_FLAGS += -DFW_WERROR=ON
 endif
 
-.PHONY: all deps configure build test demo fuzz format clean
+.PHONY: all deps configure build test demo bench fuzz format clean
 
 all: build
 
@@ -32,6 +32,11 @@ test: build
 
 demo: build
 	@scripts/demo.sh $(BUILD)
+
+# TFTP send times of the recovery beside curl on the test LAN, plain and delayed; not part of make test.
+bench: build
+	@scripts/deps.sh curl time
+	@bench/run.sh $(BUILD)
 
 fuzz:
 	@scripts/deps.sh clang libclang-rt-14-dev

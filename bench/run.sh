@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# bench/run.sh: how fast the TFTP recovery of fwupgrade sends an image, beside curl as a plain TFTP client,
+# on the test LAN. For each image size (1, 4 and 16 MiB), with no added delay and with 1 ms added each way
+# (testlan.sh --delay-ms), one test LAN run against one crashed simulated router (routersim's TFTP loader):
+#   1. ping measures the round trip time of the LAN as it is in this run;
+#   2. curl --tftp-no-options sends the image in plain 512-byte blocks, lock-step, as curl.bin;
+#   3. a shipped fwupgrade (an unattended "put" recovery, packed with fwbundle) recovers the router with it.
+# The times are taken from routersim's log, each line stamped as it was written (bench/linestamp), so both
+# senders are timed alike, at the device: from the write request to the ACK of the last block. For ours
+# also up to its reboot request "R!" (the program sees the end of its files on a 500 ms timer tick); the
+# fixed waits after it (the reboot) are left out. Peak resident memory comes from GNU time.
+# Speed is only printed, never judged by the exit status: that is 0 when every image was stored byte for
+# byte and every program succeeded, 1 otherwise, 2 when something is missing.
+# Usage: bench/run.sh [BUILD-DIR]   (BENCH_SIZES="1 4 16" MiB and BENCH_DELAYS="0 1" ms choose the rows)
+set -euo pipefail
+
+readonly kAddr=192.168.1.1
+
+# ---- inside the test LAN, on the PC side: RUN-DIR PROGRAM
+if [ "${1:-}" = --pc ]; then
+    run=$2 program=$3
+    cd "$run"
+    # The first echo also waits for ARP; the round trip is measured after it.
+    ping -q -c 3 -i 0.05 "$kAddr" >/dev/null
+    ping -c 200 -i 0.005 "$kAddr" >ping.txt
+    set +e
+    /usr/bin/time -f %M -o curl.rss curl -sS --tftp-no-options -T image.bin "tftp://$kAddr/curl.bin" \
+        >curl.out 2>&1
+    echo $? >curl.status
+    /usr/bin/time -f %M -o ours.rss env TMPDIR="$run/tmp" FWUPGRADE_CONSOLE=1 "$program" >ours.out 2>ours.err
+    echo $? >ours.status
+    exit 0
+fi
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+bin=$build/bin
+missing=()
+for program in fwupgrade fwbundle routersim nfdelay linestamp; do
+    [ -x "$bin/$program" ] || missing+=("$bin/$program (build it)")
+done
+for tool in curl ping; do command -v "$tool" >/dev/null || missing+=("$tool (scripts/deps.sh curl time)"); done
+[ -x /usr/bin/time ] || missing+=("/usr/bin/time (scripts/deps.sh curl time)")
+if [ ${#missing[@]} -gt 0 ]; then
+    printf 'bench: missing: %s\n' "${missing[@]}" >&2
+    exit 2
+fi
+
+work=$build/bench
+rm -rf "$work"
+mkdir -p "$work"
+read -ra sizes <<<"${BENCH_SIZES:-1 4 16}" # MiB
+read -ra delays <<<"${BENCH_DELAYS:-0 1}" # ms added each way
+
+# One shipped program a size: the image, and the settings of an unattended recovery of 192.168.1.1.
+for size in "${sizes[@]}"; do
+    mkdir -p "$work/${size}M"
+    head -c $((size << 20)) /dev/urandom >"$work/${size}M/image.bin"
+    printf '[settings]\nmethod = put\naddress = %s\n\n[image]\nfile = image.bin\nmethods = tftp\n' "$kAddr" \
+        >"$work/${size}M/bundle.manifest"
+    "$root/scripts/isolated.sh" "$bin/fwbundle" pack -o "$work/${size}M/fwupgrade-recover" "$bin/fwupgrade" \
+        --manifest "$work/${size}M/bundle.manifest" >/dev/null
+done
+
+failures=0
+rows=()
+for delay in "${delays[@]}"; do
+    for size in "${sizes[@]}"; do
+        run=$work/${size}M-${delay}ms
+        mkdir -p "$run/store" "$run/tmp"
+        ln -s "../${size}M/image.bin" "$run/image.bin"
+        echo "bench: $size MiB, ${delay} ms added each way ..." >&2
+        lan=(--router-addr "$kAddr")
+        [ "$delay" -gt 0 ] && lan+=(--delay-ms "$delay" --delayer "$bin/nfdelay")
+        printf -v router 'exec %q --device addr=%s,module=VN100,answers=crash,tftp=on --store %q --reboot-ms 50 2> >(exec %q >%q)' \
+            "$bin/routersim" "$kAddr" "$run/store" "$bin/linestamp" "$run/router.log"
+        set +e
+        "$root/tests/lan/testlan.sh" "${lan[@]}" --router "$router" -- \
+            bash "$0" --pc "$run" "$work/${size}M/fwupgrade-recover" >"$run/lan.out" 2>"$run/lan.err"
+        status=$?
+        set -e
+        if [ "$status" -ne 0 ]; then
+            echo "bench: the test LAN run failed with status $status:" >&2
+            tail -20 "$run/lan.err" >&2
+            failures=$((failures + 1))
+            continue
+        fi
+        # Times at the device: the write requests (curl's, then ours), the ACK that follows each "stored"
+        # line (the last block's), and the reboot request.
+        read -r curlStart curlEnd oursStart oursEnd oursReboot < <(awk '
+            / recv .* bytes: 00 02 / { start[++s] = $1 }
+            /   stored / { stored = 1; next }
+            stored && / send / { end[++e] = $1; stored = 0 }
+            / recv .* bytes: 00 01 52 21 / { reboot = $1 }
+            END { printf "%s %s %s %s %s\n", start[1] ? start[1] : "-", end[1] ? end[1] : "-",
+                  start[2] ? start[2] : "-", end[2] ? end[2] : "-", reboot ? reboot : "-" }' "$run/router.log")
+        # The median: a few echoes that meet a busy moment of the machine would lift a mean by percents.
+        rtt=$(sed -n 's/.* time=\([0-9.]*\) ms$/\1/p' "$run/ping.txt" | sort -g |
+            awk '{ t[NR] = $1 } END { if (NR) print NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }')
+        curlOk=no oursOk=no
+        if [ "$(cat "$run/curl.status")" = 0 ] && cmp -s "$run/image.bin" "$run/store/curl.bin"; then
+            curlOk=yes
+        fi
+        if [ "$(cat "$run/ours.status")" = 0 ] && cmp -s "$run/image.bin" "$run/store/image.bin.tmp" &&
+            grep -qx ' Recover Success' "$run/ours.out"; then
+            oursOk=yes
+        fi
+        [ "$curlOk" = yes ] && [ "$oursOk" = yes ] || failures=$((failures + 1))
+        rows+=("$size $delay ${rtt:--} $curlStart $curlEnd $oursStart $oursEnd $oursReboot \
+$(tail -1 "$run/ours.rss") $(tail -1 "$run/curl.rss") $oursOk $curlOk")
+    done
+done
+
+echo
+echo "TFTP send of one image on the test LAN: fwupgrade (unattended recovery) and curl --tftp-no-options"
+echo "  times at the device, write request to the ACK of the last block; 'to R!': ours up to its reboot request"
+echo "  RTT: median of 200 pings in the same run; limit: lock-step limit = blocks x RTT"
+echo "  blocks: 512-byte DATA blocks with the closing empty one; %limit = limit / time; RSS: peak, GNU time"
+echo
+printf '%s\n' "${rows[@]}" | awk '
+    function num(x) { return x != "-" && x != "" }
+    BEGIN {
+        printf "%-6s %-6s %8s %7s %8s | %8s %8s %8s %9s | %7s %7s | %9s %9s | %s\n", "image", "delay",
+               "RTT ms", "blocks", "limit s", "ours s", "to R! s", "curl s", "ours/curl", "ours %", "curl %",
+               "ours KiB", "curl KiB", "stored = image (ours, curl)"
+    }
+    {
+        size = $1; delay = $2; rtt = $3; blocks = size * 2048 + 1
+        limit = num(rtt) ? blocks * rtt / 1000 : 0
+        ours = num($6) && num($7) ? $7 - $6 : -1
+        toR = num($6) && num($8) ? $8 - $6 : -1
+        curl = num($4) && num($5) ? $5 - $4 : -1
+        oursText = ours < 0 ? "-" : sprintf("%.3f", ours)
+        toRText = toR < 0 ? "-" : sprintf("%.3f", toR)
+        curlText = curl < 0 ? "-" : sprintf("%.3f", curl)
+        ratio = (ours > 0 && curl > 0) ? sprintf("%.2f", ours / curl) : "-"
+        oursPct = (ours > 0 && limit > 0) ? sprintf("%.1f", 100 * limit / ours) : "-"
+        curlPct = (curl > 0 && limit > 0) ? sprintf("%.1f", 100 * limit / curl) : "-"
+        printf("%-6s %-6s %8s %7d %8.3f | %8s %8s %8s %9s | %7s %7s | %9s %9s | %s, %s\n",
+               size " MiB", "+" delay " ms", rtt, blocks, limit, oursText, toRText, curlText, ratio,
+               oursPct, curlPct, $9, $10, $11, $12)
+    }'
+echo
+echo "Aims: ours/curl <= 1.00; ours % >= 95 on the delayed rows; ours KiB the same for every image size."
+echo "Runs and logs: $work"
+if [ "$failures" -gt 0 ]; then
+    echo "bench: $failures run(s) failed or stored something else than the image" >&2
+    exit 1
+fi
