@@ -33,14 +33,17 @@ public:
             error = kNotConnected;
             return -1;
         }
-        while (m_network.m_stallSends) {
+        std::unique_lock lock{m_network.m_mutex};
+        const std::string& prefix = m_network.m_stallPrefix;
+        while (!prefix.empty() && m_network.m_exchanges[m_index].request.starts_with(prefix)) {
             if (stop && *stop) {
                 error = kSocketInterrupted;
                 return -1;
             }
+            lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            lock.lock();
         }
-        std::lock_guard lock{m_network.m_mutex};
         m_network.m_exchanges[m_index].request.append(reinterpret_cast<const char*>(bytes.data()),
                                                       bytes.size());
         return static_cast<long>(bytes.size());
@@ -98,6 +101,19 @@ void FakeTcpNetwork::device(const std::string& address, std::uint16_t port, Devi
 {
     std::lock_guard lock{m_mutex};
     m_devices[{address, port}] = std::move(answer);
+}
+
+void FakeTcpNetwork::stallRequestsBeginning(std::string prefix)
+{
+    std::lock_guard lock{m_mutex};
+    m_stallPrefix = std::move(prefix);
+}
+
+void FakeTcpNetwork::clear()
+{
+    std::lock_guard lock{m_mutex};
+    m_devices.clear();
+    m_exchanges.clear();
 }
 
 std::vector<FakeTcpNetwork::Exchange> FakeTcpNetwork::exchanges() const

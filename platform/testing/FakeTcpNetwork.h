@@ -31,8 +31,10 @@ public:
     FakeTcpNetwork& operator=(const FakeTcpNetwork&) = delete;
 
     void device(const std::string& address, std::uint16_t port, Device answer);
-    // Sends to this device take nothing until the sender is asked to stop.
-    void stallSends(bool stall) { m_stallSends = stall; }
+    // Forgets every device and exchange.
+    void clear();
+    // Once a request begins with prefix, its device takes nothing more until the sender is asked to stop.
+    void stallRequestsBeginning(std::string prefix);
     std::vector<Exchange> exchanges() const;
 
     class Socket;
@@ -41,7 +43,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::pair<std::string, std::uint16_t>, Device> m_devices;
     std::vector<Exchange> m_exchanges;
-    std::atomic<bool> m_stallSends{false};
+    std::string m_stallPrefix;
     TcpSocketMaker m_previous;
 };
 
