@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# The demo: builds a shippable upgrade program from fwupgrade, two example images, a message and a
-# settings record for an unattended "put", then runs it on the console front end on the test LAN,
-# where a crashed simulated router waits in its boot loader at 192.168.1.1. The program recovers it
-# over TFTP; the demo then compares what the router stored with the images.
+# The demo: builds shippable upgrade programs from fwupgrade, example images, a message and a settings
+# record for an unattended "put", then runs them on the console front end on the test LAN. First a
+# crashed simulated router waits in its boot loader at 192.168.1.1 and is recovered over TFTP; then a
+# normal router at 192.168.1.2 is upgraded over its web interface. After each run the demo compares
+# what the router stored with the images.
 # Usage: scripts/demo.sh [BUILD-DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 demo="$build/demo"
 rm -rf "$demo"
-mkdir -p "$demo/tmp" "$demo/router-store"
+mkdir -p "$demo/tmp" "$demo/router-store" "$demo/web-store"
 
 # Two example images: one for every method, one that only the boot loader takes (TFTP).
 head -c 200000 /dev/urandom > "$demo/firmware.bin"
@@ -62,10 +63,56 @@ for image in bootloader.bin firmware.bin; do
         echo "   $image.tmp: missing or different from $image"
     fi
 done
+tftpStatus=$status
+
+# The HTTP upgrade: two images for every model, sent in one upload after the password check.
+head -c 300000 /dev/urandom > "$demo/kernel.bin"
+head -c 120000 /dev/urandom > "$demo/rootfs.bin"
+cat > "$demo/http.manifest" <<'MANIFEST'
+# Upgrade the router at 192.168.1.2 over its web interface without a person.
+[settings]
+method = put
+address = 192.168.1.2
+password = demo-secret
+release = user
+
+[image]
+file = kernel.bin
+methods = http ftp
+section = 1
+
+[image]
+file = rootfs.bin
+methods = http ftp
+section = 2
+MANIFEST
+echo "== fwbundle pack (HTTP)"
+"$build/bin/fwbundle" pack -o "$demo/fwupgrade-http" "$build/bin/fwupgrade" --manifest "$demo/http.manifest"
+
+echo "== fwupgrade-http on the test LAN; normal router VN200 at 192.168.1.2 with its web interface"
+set +e
+"$root/tests/lan/testlan.sh" --router-addr 192.168.1.2 \
+    --router "$build/bin/routersim --device addr=192.168.1.2,module=VN200,detail=1.0.3,answers=normal,web=on \
+              --password demo-secret --store $demo/web-store" \
+    -- env TMPDIR="$demo/tmp" FWUPGRADE_CONSOLE=1 "$demo/fwupgrade-http" 2>&1 |
+    grep -v '^testlan:\|^routersim: \(recv\|send\)'
+httpStatus=${PIPESTATUS[0]}
+set -e
+
+echo "== what the router received over HTTP ($demo/web-store)"
+cat "$demo/kernel.bin" "$demo/rootfs.bin" > "$demo/both.bin"
+if cmp -s "$demo/both.bin" "$demo/web-store/upload-1.bin"; then
+    echo "   upload-1.bin: $(stat -c %s "$demo/web-store/upload-1.bin") bytes, kernel.bin and rootfs.bin back to back"
+    matched=$((matched + 1))
+else
+    echo "   upload-1.bin: missing or different from kernel.bin and rootfs.bin back to back"
+fi
+
 left=$(find "$demo/tmp" -mindepth 1 | wc -l)
-if [ "$status" -eq 0 ] && [ "$matched" -eq 2 ] && [ "$left" -eq 0 ]; then
-    echo "== demo ended as expected: exit status 0, both images stored byte for byte, no temporary file left"
+if [ "$tftpStatus" -eq 0 ] && [ "$httpStatus" -eq 0 ] && [ "$matched" -eq 3 ] && [ "$left" -eq 0 ]; then
+    echo "== demo ended as expected: both runs exit status 0, every image stored byte for byte, no temporary file left"
     exit 0
 fi
-echo "== demo failed: exit status $status (expected 0), $matched of 2 images match, $left temporary file(s) left" >&2
+echo "== demo failed: exit status $tftpStatus and $httpStatus (expected 0 and 0), $matched of 3 stores match," \
+    "$left temporary file(s) left" >&2
 exit 1
