@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <new>
+#include <span>
+#include <vector>
 
 using namespace bundle;
 
@@ -94,6 +96,31 @@ int appendTool::ReadinputExeFile(const std::string& path, const std::string& ope
     return -1;
 }
 
+namespace {
+
+enum class Copy { Done, ReadFailed, WriteFailed };
+
+// Copies length bytes at offset of from to the end of to, a piece at a time.
+Copy copyRecord(const fw::File& from, std::int64_t offset, std::int64_t length, fw::File& to)
+{
+    constexpr std::int64_t kPiece = 64 * 1024;
+    std::vector<std::byte> piece(static_cast<std::size_t>(std::min(length, kPiece)));
+    for (std::int64_t done = 0; done < length;) {
+        const auto n = static_cast<std::size_t>(std::min(length - done, kPiece));
+        if (!from.readAt(offset + done, std::span{piece.data(), n})) return Copy::ReadFailed;
+        if (!to.write(std::span{piece.data(), n})) return Copy::WriteFailed;
+        done += static_cast<std::int64_t>(n);
+    }
+    return Copy::Done;
+}
+
+bool copyRange(const fw::File& from, std::int64_t offset, std::int64_t length, fw::File& to)
+{
+    return copyRecord(from, offset, length, to) == Copy::Done;
+}
+
+} // namespace
+
 int appendTool::read_imbed_file(const std::string& path, const std::string& openPath)
 {
     const std::string copyName = m_tempDir + cutPath(path) + ".tmp";
@@ -109,8 +136,7 @@ int appendTool::read_imbed_file(const std::string& path, const std::string& open
         fw::File copy = fw::File::createFresh(copyName);
         m_temporary.add(copyName, 0, 0);
         if (!copy) return -1;
-        const auto image = exe.readAt(0, static_cast<std::size_t>(layout->imageLength()));
-        if (!image || !copy.write(*image)) throw MalformedBundle{};
+        if (!copyRange(exe, 0, layout->imageLength(), copy)) throw MalformedBundle{};
         copy.close();
 
         std::int64_t total = 0;
@@ -132,24 +158,33 @@ int appendTool::read_imbed_file(const std::string& path, const std::string& open
             }
             m_temporary.add(tempPath, header->attribute, 1);
 
-            const auto data = exe.readAt(walker.dataOffset(), static_cast<std::size_t>(walker.dataLength()));
-            if (!data) throw MalformedBundle{};
-            total += static_cast<std::int64_t>(data->size());
-            if (!file.write(*data)) {
+            // Copied piece by piece, so an image of any size costs no more memory than a small one.
+            const std::int64_t length = walker.dataLength();
+            switch (copyRecord(exe, walker.dataOffset(), length, file)) {
+            case Copy::Done:
+                break;
+            case Copy::ReadFailed:
+                throw MalformedBundle{};
+            case Copy::WriteFailed:
                 if (m_dialogs)
                     m_dialogs->dialog(fw::DialogType::Error, "Write tmp file Error. Check Disk space !",
                                       fw::DialogButtons::Yes);
                 return -1;
             }
+            total += length;
             file.close();
             const bool message = header->attribute & Attribute::Message_File;
-            if (message && m_startMessage) m_startMessage(header->attribute, *data);
+            if (message && m_startMessage) {
+                const auto data = exe.readAt(walker.dataOffset(), static_cast<std::size_t>(length));
+                if (!data) throw MalformedBundle{};
+                m_startMessage(header->attribute, *data);
+            }
 
             const int row = m_embedded.count++;
             m_embedded.names[row] = header->name;
             m_embedded.kinds[row] = message ? 2 : 1;
             m_embedded.attributes[row] = header->attribute;
-            m_embedded.sizes[row] = static_cast<std::int32_t>(data->size());
+            m_embedded.sizes[row] = static_cast<std::int32_t>(length);
         }
         return static_cast<int>(std::min<std::int64_t>(total, INT_MAX));
     } catch (const MalformedBundle&) {
