@@ -131,20 +131,29 @@ int TcpStreamSocket::connect(const std::string& dotted, std::uint16_t port, int 
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
     if (errno != EINPROGRESS) return socketErrorNumber(errno);
     int error = 0;
-    switch (wait(POLLOUT, boundMs, stop, error)) {
-    case SocketWait::Failed:
-        return error;
-    case SocketWait::TimedOut:
-        return kSocketTimedOut;
-    case SocketWait::Stopped:
-        return kSocketInterrupted;
-    default:
-        break;
-    }
+    if (!waitOn(POLLOUT, boundMs, stop, error)) return error;
     int result = 0;
     socklen_t length = sizeof result;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &result, &length) != 0) return socketErrorNumber(errno);
     return socketErrorNumber(result);
+}
+
+// After a call that would block: waits for the socket within what is left of the bound. False with the
+// error number when the wait ends the call.
+bool TcpStreamSocket::waitOn(short events, int leftMs, const StopFlag* stop, int& error)
+{
+    switch (wait(events, leftMs, stop, error)) {
+    case SocketWait::Failed:
+        return false;
+    case SocketWait::TimedOut:
+        error = kSocketTimedOut;
+        return false;
+    case SocketWait::Stopped:
+        error = kSocketInterrupted;
+        return false;
+    default:
+        return true;
+    }
 }
 
 long TcpStreamSocket::sendSome(std::span<const std::byte> bytes, int boundMs, const StopFlag* stop,
@@ -159,18 +168,7 @@ long TcpStreamSocket::sendSome(std::span<const std::byte> bytes, int boundMs, co
             error = socketErrorNumber(errno);
             return -1;
         }
-        switch (wait(POLLOUT, boundMs - elapsedMs(start), stop, error)) {
-        case SocketWait::Failed:
-            return -1;
-        case SocketWait::TimedOut:
-            error = kSocketTimedOut;
-            return -1;
-        case SocketWait::Stopped:
-            error = kSocketInterrupted;
-            return -1;
-        default:
-            break;
-        }
+        if (!waitOn(POLLOUT, boundMs - elapsedMs(start), stop, error)) return -1;
     }
 }
 
@@ -185,18 +183,7 @@ long TcpStreamSocket::receiveSome(std::span<std::byte> buffer, int boundMs, cons
             error = socketErrorNumber(errno);
             return -1;
         }
-        switch (wait(POLLIN, boundMs - elapsedMs(start), stop, error)) {
-        case SocketWait::Failed:
-            return -1;
-        case SocketWait::TimedOut:
-            error = kSocketTimedOut;
-            return -1;
-        case SocketWait::Stopped:
-            error = kSocketInterrupted;
-            return -1;
-        default:
-            break;
-        }
+        if (!waitOn(POLLIN, boundMs - elapsedMs(start), stop, error)) return -1;
     }
 }
 

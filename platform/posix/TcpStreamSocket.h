@@ -25,6 +25,7 @@ public:
 
 private:
     SocketWait wait(short events, int ms, const StopFlag* stop, int& error);
+    bool waitOn(short events, int leftMs, const StopFlag* stop, int& error);
 
     int m_fd;
 };

@@ -1,6 +1,9 @@
 // tests/lan/LanRun.cpp: the harness's command line, and the checks for leftovers.
 #include "tests/lan/LanRun.h"
 
+#include <stdexcept>
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -143,4 +146,21 @@ std::size_t countLines(const std::string& text, std::string_view prefix)
         if (line.starts_with(prefix)) ++count;
     }
     return count;
+}
+
+LanWorkspace::LanWorkspace(const std::string& prefix)
+{
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / (prefix + ".XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+    m_root = pattern;
+    fs::create_directory(store());
+    fs::permissions(m_root, fs::perms::all);
+    fs::permissions(store(), fs::perms::all);
+}
+
+LanWorkspace::~LanWorkspace()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
 }

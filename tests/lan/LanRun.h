@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>
@@ -48,6 +49,21 @@ std::vector<std::string> leftoversOf(const std::string& harnessErr, const std::s
 std::vector<std::string> leftoversAfter(const std::string& harnessErr, const std::string& marker,
                                         std::chrono::milliseconds timeout);
 std::size_t countLines(const std::string& text, std::string_view prefix);
+
+// A folder of its own for each case, with a "store" folder for routersim, open to every user (routersim
+// may run as another user than the test); removed with everything in it at the end.
+class LanWorkspace {
+public:
+    explicit LanWorkspace(const std::string& prefix);
+    LanWorkspace(const LanWorkspace&) = delete;
+    LanWorkspace& operator=(const LanWorkspace&) = delete;
+    ~LanWorkspace();
+    std::filesystem::path root() const { return m_root; }
+    std::filesystem::path store() const { return m_root / "store"; }
+
+private:
+    std::filesystem::path m_root;
+};
 
 inline bool onCi()
 {

@@ -3,6 +3,7 @@
 // for a standard upload): the login results, Basic authorization, redirects, the 404 retry, the uploads it
 // stores, its verdicts, the faults it plays and the breaches it reports.
 #include "tests/lan/LanRun.h"
+#include "tests/lan/RoutersimRejects.h"
 
 #include <filesystem>
 #include <fstream>
@@ -101,29 +102,9 @@ std::string shellQuote(const std::string& text)
 }
 
 // A folder of its own for each case: the request files and the store.
-class Workspace {
+class Workspace : public LanWorkspace {
 public:
-    Workspace()
-    {
-        std::string pattern = (fs::temp_directory_path() / "routersimweb.XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-        m_root = pattern;
-        fs::create_directory(store());
-        fs::permissions(m_root, fs::perms::all); // routersim may run as another user than the test
-        fs::permissions(store(), fs::perms::all);
-    }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-    ~Workspace()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-    fs::path root() const { return m_root; }
-    fs::path store() const { return m_root / "store"; }
-
-private:
-    fs::path m_root;
+    Workspace() : LanWorkspace("routersimweb") {}
 };
 
 enum class Tool { Http, Curl, NormalProbe };
@@ -445,65 +426,39 @@ INSTANTIATE_TEST_SUITE_P(
                 1}),
     [](const auto& info) { return std::string(info.param.label); });
 
-struct BadWebCase {
-    const char* label;
-    std::vector<std::string> args;
-    std::string wantInErr;
-};
-void PrintTo(const BadWebCase& c, std::ostream* os)
-{
-    *os << c.label;
-}
-
-class WebOptionsRefused : public testing::TestWithParam<BadWebCase> {};
-
-TEST_P(WebOptionsRefused, WithStatus2)
-{
-    std::vector<std::string> command{routersimPath()};
-    command.insert(command.end(), GetParam().args.begin(), GetParam().args.end());
-    const RunResult run = runOnLan({}, command);
-    SKIP_WITHOUT_LAN(run.status, run.err);
-    EXPECT_EQ(run.status, 2) << run.err;
-    EXPECT_NE(run.err.find(GetParam().wantInErr), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("routersim: ready"), std::string::npos) << run.out;
-}
-
 const std::string kWeb = "addr=192.168.0.1,module=XY,web=on";
 
 INSTANTIATE_TEST_SUITE_P(
-    Options, WebOptionsRefused,
+    WebOptions, RoutersimRejects,
     testing::Values(
-        BadWebCase{"WebNeitherOnNorOff",
-                   {"--device", "addr=192.168.0.1,module=XY,web=yes"},
-                   "web=yes is not on or off"},
-        BadWebCase{"WebOnACrashedDevice",
-                   {"--store", "/tmp", "--device", "addr=192.168.0.1,module=XY,web=on,tftp=on"},
-                   "a crashed device has no web interface"},
-        BadWebCase{
-            "TwoWebDevicesOnOneAddress", {"--device", kWeb, "--device", kWeb}, "two devices with web=on"},
-        BadWebCase{"WebOptionWithoutAWebDevice",
-                   {"--device", "addr=192.168.0.1,module=XY", "--verdict", "8001"},
-                   "--verdict is given, but no device has web=on"},
-        BadWebCase{
+        BadCase{"WebNeitherOnNorOff",
+                {"--device", "addr=192.168.0.1,module=XY,web=yes"},
+                "web=yes is not on or off"},
+        BadCase{"WebOnACrashedDevice",
+                {"--store", "/tmp", "--device", "addr=192.168.0.1,module=XY,web=on,tftp=on"},
+                "a crashed device has no web interface"},
+        BadCase{"TwoWebDevicesOnOneAddress", {"--device", kWeb, "--device", kWeb}, "two devices with web=on"},
+        BadCase{"WebOptionWithoutAWebDevice",
+                {"--device", "addr=192.168.0.1,module=XY", "--verdict", "8001"},
+                "--verdict is given, but no device has web=on"},
+        BadCase{
             "UnknownKind", {"--device", kWeb, "--web-kind", "newer"}, "--web-kind wants new, old or basic"},
-        BadWebCase{"RedirectToPort80", {"--device", kWeb, "--redirect", "80"}, "other than 80"},
-        BadWebCase{"RedirectBeyondThePorts", {"--device", kWeb, "--redirect", "65536"}, "not a port"},
-        BadWebCase{"RedirectRingBeyondThePorts",
-                   {"--device", kWeb, "--redirect", "65530", "--redirect-forever"},
-                   "--redirect-forever wants its 10 ports"},
-        BadWebCase{
-            "VerdictOfThreeDigits", {"--device", kWeb, "--verdict", "800"}, "--verdict 800 is none of"},
-        BadWebCase{
+        BadCase{"RedirectToPort80", {"--device", kWeb, "--redirect", "80"}, "other than 80"},
+        BadCase{"RedirectBeyondThePorts", {"--device", kWeb, "--redirect", "65536"}, "not a port"},
+        BadCase{"RedirectRingBeyondThePorts",
+                {"--device", kWeb, "--redirect", "65530", "--redirect-forever"},
+                "--redirect-forever wants its 10 ports"},
+        BadCase{"VerdictOfThreeDigits", {"--device", kWeb, "--verdict", "800"}, "--verdict 800 is none of"},
+        BadCase{
             "StatusVerdictBelow100", {"--device", kWeb, "--verdict", "status:99"}, "status from 100 to 599"},
-        BadWebCase{"CloseEarlyOfAnotherRequest",
-                   {"--device", kWeb, "--close-early", "logout"},
-                   "wants login, index"},
-        BadWebCase{"CloseEarlyAndKeepOpenAtOnce",
-                   {"--device", kWeb, "--close-early", "login", "--keep-open", "login"},
-                   "for the same request"},
-        BadWebCase{"StallWithoutACount", {"--device", kWeb, "--stall-upload-after"}, "needs a value"},
-        BadWebCase{
-            "StallOfANegativeCount", {"--device", kWeb, "--stall-upload-after", "-1"}, "not a number"}),
+        BadCase{"CloseEarlyOfAnotherRequest",
+                {"--device", kWeb, "--close-early", "logout"},
+                "wants login, index"},
+        BadCase{"CloseEarlyAndKeepOpenAtOnce",
+                {"--device", kWeb, "--close-early", "login", "--keep-open", "login"},
+                "for the same request"},
+        BadCase{"StallWithoutACount", {"--device", kWeb, "--stall-upload-after"}, "needs a value"},
+        BadCase{"StallOfANegativeCount", {"--device", kWeb, "--stall-upload-after", "-1"}, "not a number"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(WebOptions, HelpDescribesThem)

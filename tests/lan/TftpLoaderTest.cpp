@@ -19,29 +19,13 @@ constexpr char kDevice[] = "addr=192.168.0.1,module=XY,detail=1.0,answers=crash,
 constexpr char kAddress[] = "192.168.0.1";
 
 // A folder of its own for each case: the files to send, and the loader's store.
-class Workspace {
+class Workspace : public LanWorkspace {
 public:
-    Workspace()
-    {
-        std::string pattern = (fs::temp_directory_path() / "tftploader.XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-        m_root = pattern;
-        fs::create_directory(store());
-        fs::permissions(m_root, fs::perms::all); // routersim may run as another user than the test
-        fs::permissions(store(), fs::perms::all);
-    }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-    ~Workspace()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-    fs::path store() const { return m_root / "store"; }
+    Workspace() : LanWorkspace("tftploader") {}
     // A file of size bytes whose bytes differ from block to block and from file to file.
     fs::path makeFile(std::size_t index, std::size_t size) const
     {
-        const fs::path path = m_root / ("in" + std::to_string(index));
+        const fs::path path = root() / ("in" + std::to_string(index));
         std::ofstream out(path, std::ios::binary);
         std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(index);
         for (std::size_t i = 0; i < size; ++i) {
@@ -52,9 +36,6 @@ public:
         }
         return path;
     }
-
-private:
-    fs::path m_root;
 };
 
 std::string contentOf(const fs::path& path)
