@@ -17,6 +17,7 @@
 class THTTPThread;
 class TRefreshForm;
 class TTFTPForm;
+class TmyFTPForm;
 class MessageWindows;
 
 // What the entry hands the window: the command line without the program name and our own options,
@@ -118,6 +119,7 @@ public:
 
     std::unique_ptr<fw::Timer> StopTimer;     // 1000 ms, stopped at start
     TTFTPForm* TFTPForm = nullptr;            // the TFTP holder, made by the entry
+    TmyFTPForm* FTPForm = nullptr;            // the FTP holder, made by the entry
     TRefreshForm* RefreshForm = nullptr;      // the device search window, made by the entry after this one
     MessageWindows* messageWindows = nullptr; // where the bundle's messages are shown
 
@@ -151,6 +153,7 @@ private:
     enum class RunOutcome { None, Failed };
     RunOutcome m_lastRun = RunOutcome::None;
     bool m_closing = false;
+    bool m_ending = false; // the watchdog has ended the program
     // The HTTP worker of the last HTTP run; httpWorker points at it while it is the current one.
     std::unique_ptr<THTTPThread> m_httpWorker;
 };

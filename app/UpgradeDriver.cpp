@@ -4,6 +4,7 @@
 
 #include "app/HttpThread.h"
 #include "discovery/Refresh.h"
+#include "ftp/Ftpunit.h"
 #include "messages/HintForm.h"
 #include "tftp/Tftpunit.h"
 #include "web/PasswordCheck.h"
@@ -257,13 +258,35 @@ void TUpgradeForm1::ShowMessage(std::uint16_t attribute, std::span<const std::by
 
 bool TUpgradeForm1::FtpStep()
 {
-    // FTP comes with a later version; until then the device goes on as after a failed FTP run.
     m_view.addLine("Unsing FTP upgrade mode to : " + selectedIP);
     if (!FilesAtHand()) return true;
+    upgradeState = UpgradeState::FtpRunning;
+    int rc = -1;
+    std::string resultText = "FTP upgrade is not available here.";
+    if (FTPForm) {
+        rc = FTPForm->RunFtpUpgrade(stopCounter, m_view, fileList, selectedIP, selectedModule,
+                                    m_view.text(MainControl::PasswordComBox));
+        resultText = FTPForm->resultText;
+    }
     StopTimer->stop();
-    m_view.addLine("Unsing FTP upgrade mode fail : " + selectedIP);
-    m_view.addLine("FTP upgrade is not available in this version.");
-    upgradeMethod = kHttpAfterFtp;
-    MethodPass();
-    return false;
+    if (m_ending) return false; // the watchdog ended the program during the run
+    if (rc < 0) {
+        if (rc == -2 || rc == -4) {
+            m_view.messageBox(resultText, "Authentication Failed", fw::BoxButtons::Ok);
+            m_lastRun = RunOutcome::Failed;
+            return false;
+        }
+        m_view.addLine("Unsing FTP upgrade mode fail : " + selectedIP);
+        m_view.addLine(resultText);
+        upgradeMethod = kHttpAfterFtp;
+        MethodPass();
+        return false;
+    }
+    upgradeState = UpgradeState::FtpFinished;
+    m_view.addLine("Unsing FTP upgrade to : " + selectedIP + " success");
+    sentSections = FTPForm->sectionLetters;
+    m_view.addLine("FTP upgrade section :" + sentSections);
+    ResultBoxes(m_view, sentSections, resultText);
+    m_view.setEnabled(MainControl::Upgrade, true);
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "app/Mainunit.h"
 
 #include "app/HttpThread.h"
+#include "ftp/Ftpunit.h"
 #include "tftp/Tftpunit.h"
 
 void TUpgradeForm1::StopTimerTimer()
@@ -77,6 +78,7 @@ void TUpgradeForm1::StopTimerTimer()
     }
     StopTimer->stop();
     m_lastRun = RunOutcome::Failed;
+    m_ending = true;
     switch (upgradeState) {
     case UpgradeState::TftpRunning:
         m_view.messageBox(
@@ -89,6 +91,7 @@ void TUpgradeForm1::StopTimerTimer()
                           "HTTP Upgrade Failure", fw::BoxButtons::Ok);
         break;
     case UpgradeState::FtpRunning:
+        if (FTPForm) FTPForm->Abort(); // the upload waiting below this tick gives up
         m_view.messageBox("Upgrade Abnormal Terminate and Please ReRun the program to ReUpgrade",
                           "FTP Upgrade Failure", fw::BoxButtons::Ok);
         break;
