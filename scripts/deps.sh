@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ make pkg-config
-    qt6-base-dev libgl-dev fonts-dejavu-core
+    qt6-base-dev libgl-dev fonts-dejavu-core libcurl4-openssl-dev python3-pyftpdlib
     libgtest-dev libgmock-dev
     iproute2 util-linux iptables iputils-ping libnetfilter-queue-dev
 )
