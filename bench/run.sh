@@ -11,10 +11,25 @@
 # fixed waits after it (the reboot) are left out. Peak resident memory comes from GNU time.
 # Speed is only printed, never judged by the exit status: that is 0 when every image was stored byte for
 # byte and every program succeeded, 1 otherwise, 2 when something is missing.
+#
+# Then an HTTP table: the same image sizes uploaded to the web interface of one normal simulated router
+# (routersim web=on --store), one test LAN run a size (and a delay, when BENCH_DELAYS asks for more than 0):
+#   1. ping measures the round trip time, as above;
+#   2. curl -F posts the image as a standard multipart upload to /upg (no "Expect: 100-continue" wait);
+#   3. a shipped fwupgrade (an unattended "put" upgrade, methods http ftp, packed with fwbundle) logs in and
+#      uploads it the way the device web interface takes it.
+# Both are timed from the moment the request header goes out to the moment the body is all in at the device:
+# ours from its "Upgrade File Length" log line (its stdout, stamped by bench/linestamp) to routersim's
+# "stored" line (its stderr, stamped the same way, on the same clock); curl from its time_pretransfer to its
+# time_total, which also holds the verdict's way back (about RTT/2; the reply is one short page); curl's
+# time_starttransfer is no use here, for a POST it is taken as the upload starts. The login before ours's
+# upload and its fixed 300 ms pause before reading the verdict are left out. Ours is also split, by its own
+# log stamps, into reading the image (up to "Send end char") and sending it (up to "Send Bin File Length").
 # Usage: bench/run.sh [BUILD-DIR]   (BENCH_SIZES="1 4 16" MiB and BENCH_DELAYS="0 1" ms choose the rows)
 set -euo pipefail
 
 readonly kAddr=192.168.1.1
+readonly kPassword=secret
 
 # ---- inside the test LAN, on the PC side: RUN-DIR PROGRAM
 if [ "${1:-}" = --pc ]; then
@@ -29,6 +44,22 @@ if [ "${1:-}" = --pc ]; then
     echo $? >curl.status
     /usr/bin/time -f %M -o ours.rss env TMPDIR="$run/tmp" FWUPGRADE_CONSOLE=1 "$program" >ours.out 2>ours.err
     echo $? >ours.status
+    exit 0
+fi
+
+# ---- inside the test LAN, on the PC side, the HTTP part: RUN-DIR PROGRAM
+if [ "${1:-}" = --pc-http ]; then
+    run=$2 program=$3 linestamp=$4
+    cd "$run"
+    ping -q -c 3 -i 0.05 "$kAddr" >/dev/null
+    ping -c 200 -i 0.005 "$kAddr" >ping.txt
+    set +e
+    /usr/bin/time -f %M -o curl.rss curl -sS -H 'Expect:' -F "FN=@image.bin" -o curl.body \
+        -w '%{time_pretransfer} %{time_total}\n' "http://$kAddr/upg" >curl.times 2>curl.err
+    echo $? >curl.status
+    /usr/bin/time -f %M -o ours.rss env TMPDIR="$run/tmp" FWUPGRADE_CONSOLE=1 "$program" 2>ours.err |
+        "$linestamp" >ours.out
+    echo "${PIPESTATUS[0]}" >ours.status
     exit 0
 fi
 
@@ -142,6 +173,98 @@ printf '%s\n' "${rows[@]}" | awk '
     }'
 echo
 echo "Aims: ours/curl <= 1.00; ours % >= 95 on the delayed rows; ours KiB the same for every image size."
+
+# ---- HTTP: one shipped program a size, an unattended upgrade of 192.168.1.1 with the device password.
+for size in "${sizes[@]}"; do
+    printf '[settings]\nmethod = put\naddress = %s\npassword = %s\n\n[image]\nfile = image.bin\nmethods = http ftp\n' \
+        "$kAddr" "$kPassword" >"$work/${size}M/http.manifest"
+    "$root/scripts/isolated.sh" "$bin/fwbundle" pack -o "$work/${size}M/fwupgrade-http" "$bin/fwupgrade" \
+        --manifest "$work/${size}M/http.manifest" >/dev/null
+done
+
+httpRows=()
+for delay in "${delays[@]}"; do
+    for size in "${sizes[@]}"; do
+        run=$work/http-${size}M-${delay}ms
+        mkdir -p "$run/store" "$run/tmp"
+        ln -s "../${size}M/image.bin" "$run/image.bin"
+        echo "bench: HTTP, $size MiB, ${delay} ms added each way ..." >&2
+        lan=(--router-addr "$kAddr")
+        [ "$delay" -gt 0 ] && lan+=(--delay-ms "$delay" --delayer "$bin/nfdelay")
+        printf -v router 'exec %q --device addr=%s,module=VN100,answers=normal,web=on --password %q --store %q 2> >(exec %q >%q)' \
+            "$bin/routersim" "$kAddr" "$kPassword" "$run/store" "$bin/linestamp" "$run/router.log"
+        set +e
+        "$root/tests/lan/testlan.sh" "${lan[@]}" --router "$router" -- \
+            bash "$0" --pc-http "$run" "$work/${size}M/fwupgrade-http" "$bin/linestamp" \
+            >"$run/lan.out" 2>"$run/lan.err"
+        status=$?
+        set -e
+        if [ "$status" -ne 0 ]; then
+            echo "bench: the test LAN run failed with status $status:" >&2
+            tail -20 "$run/lan.err" >&2
+            failures=$((failures + 1))
+            continue
+        fi
+        # At the device: what was stored before ours's login is curl's, what was stored after it ours's.
+        read -r curlPath oursPath oursEnd < <(awk '
+            / routersim: web: GET \/cgi-bin\/logi/ { login = 1 }
+            / routersim: web: stored [0-9]+ bytes in / {
+                if (!login && !curl) curl = $NF
+                if (login && !ours) { ours = $NF; end = $1 }
+            }
+            END { printf "%s %s %s\n", curl ? curl : "-", ours ? ours : "-", end ? end : "-" }' "$run/router.log")
+        # Ours's own stamps: the length line just before its request header, the end marker (the image is
+        # read by then), and the count of bytes sent.
+        read -r oursStart oursRead oursSent < <(awk '
+            / Upgrade File Length : / && !start { start = $1 }
+            / Send end char$/ && !endChar { endChar = $1 }
+            / Send Bin File Length : / && !sent { sent = $1 }
+            END { printf "%s %s %s\n", start ? start : "-", endChar ? endChar : "-", sent ? sent : "-" }' \
+            "$run/ours.out")
+        read -r curlPre curlTotal <"$run/curl.times" || true
+        rtt=$(sed -n 's/.* time=\([0-9.]*\) ms$/\1/p' "$run/ping.txt" | sort -g |
+            awk '{ t[NR] = $1 } END { if (NR) print NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }')
+        curlOk=no oursOk=no
+        if [ "$(cat "$run/curl.status")" = 0 ] && [ "$curlPath" != - ] && cmp -s "$run/image.bin" "$curlPath" &&
+            grep -q 'CAS:8000' "$run/curl.body"; then
+            curlOk=yes
+        fi
+        if [ "$(cat "$run/ours.status")" = 0 ] && [ "$oursPath" != - ] && cmp -s "$run/image.bin" "$oursPath" &&
+            grep -q ' Upgrade success in New version$' "$run/ours.out"; then
+            oursOk=yes
+        fi
+        [ "$curlOk" = yes ] && [ "$oursOk" = yes ] || failures=$((failures + 1))
+        httpRows+=("$size $delay ${rtt:--} $oursStart $oursRead $oursSent $oursEnd ${curlPre:--} ${curlTotal:--} \
+$(tail -1 "$run/ours.rss") $(tail -1 "$run/curl.rss") $oursOk $curlOk")
+    done
+done
+
+echo
+echo "HTTP upload of one image to the device web interface on the test LAN: fwupgrade (unattended put) and curl -F"
+echo "  ours s: its \"Upgrade File Length\" line (just before the request header) to the device's \"stored\" line"
+echo "  curl s: time_total - time_pretransfer (request header out to the verdict page in, so + ~RTT/2)"
+echo "  ours read s / send s: ours's own stamps, up to \"Send end char\" / from it to \"Send Bin File Length\""
+echo "  RTT: median of 200 pings in the same run; RSS: peak, GNU time; the login before ours's upload is left out"
+echo
+printf '%s\n' "${httpRows[@]}" | awk '
+    function num(x) { return x != "-" && x != "" }
+    function text(x) { return x < 0 ? "-" : sprintf("%.3f", x) }
+    BEGIN {
+        printf "%-6s %-6s %8s | %8s %8s %8s %8s %9s | %9s %9s | %s\n", "image", "delay", "RTT ms",
+               "ours s", "read s", "send s", "curl s", "ours/curl", "ours KiB", "curl KiB",
+               "stored = image (ours, curl)"
+    }
+    {
+        size = $1; delay = $2; rtt = $3
+        ours = num($4) && num($7) ? $7 - $4 : -1
+        read = num($4) && num($5) ? $5 - $4 : -1
+        send = num($5) && num($6) ? $6 - $5 : -1
+        curl = num($8) && num($9) ? $9 - $8 : -1
+        ratio = (ours > 0 && curl > 0) ? sprintf("%.2f", ours / curl) : "-"
+        printf("%-6s %-6s %8s | %8s %8s %8s %8s %9s | %9s %9s | %s, %s\n", size " MiB", "+" delay " ms", rtt,
+               text(ours), text(read), text(send), text(curl), ratio, $10, $11, $12, $13)
+    }'
+echo
 echo "Runs and logs: $work"
 if [ "$failures" -gt 0 ]; then
     echo "bench: $failures run(s) failed or stored something else than the image" >&2
