@@ -34,6 +34,7 @@ struct Device {
     std::optional<std::size_t> replyLength; // set: every reply is cut to this many bytes
     bool bootLoader = false;                // its TFTP loader takes writes and the reboot request on port 69
     bool web = false;                       // its web interface serves TCP port 80 (and redirect ports)
+    bool ftp = false;                       // its FTP server (a child process) serves TCP port 21
 };
 
 } // namespace routersim

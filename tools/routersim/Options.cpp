@@ -126,6 +126,40 @@ std::string parseLoaderOption(std::string_view option, std::string_view value, L
     return error;
 }
 
+// One option of the FTP servers, with its value (empty for the flag). Returns the error text, empty on
+// success.
+std::string parseFtpOption(std::string_view option, std::string_view value, FtpSettings& ftp)
+{
+    if (option == "--ftp-refuse-login") {
+        ftp.refuseLogin = true;
+        return {};
+    }
+    if (option == "--ftp-stall-after") {
+        std::uint64_t bytes = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), bytes);
+        if (value.empty() || error != std::errc{} || end != value.data() + value.size())
+            return "--ftp-stall-after " + std::string(value) + " is not a number of bytes";
+        ftp.stallAfter = bytes;
+        return {};
+    }
+    if (value.empty() || value == "." || value == ".." || value.find('/') != std::string_view::npos)
+        return std::string(option) + " wants a file name without '/'";
+    if (option == "--ftp-refuse-name")
+        ftp.refuseName = std::string(value);
+    else
+        ftp.reply429Name = std::string(value);
+    return {};
+}
+
+constexpr std::string_view kFtpOptions[] = {"--ftp-refuse-name", "--ftp-429", "--ftp-stall-after"};
+constexpr std::string_view kFtpFlags[] = {"--ftp-refuse-login"};
+
+template <std::size_t N>
+bool isOneOf(std::string_view arg, const std::string_view (&options)[N])
+{
+    return std::find(std::begin(options), std::end(options), arg) != std::end(options);
+}
+
 constexpr std::string_view kLoaderOptions[] = {"--store",        "--ack-from",         "--ack-delay-ms",
                                                "--reboot-ms",    "--recovered-detail", "--refuse-name",
                                                "--refuse-write", "--stop-after-block", "--drop-ack"};
@@ -162,6 +196,10 @@ std::string parseDeviceSpec(const std::string& spec, Device& device)
             device.web = value == "on";
         else if (key == "web")
             error = "web=" + std::string(value) + " is not on or off";
+        else if (key == "ftp" && (value == "on" || value == "off"))
+            device.ftp = value == "on";
+        else if (key == "ftp")
+            error = "ftp=" + std::string(value) + " is not on or off";
         else
             error = "unknown key '" + std::string(key) + "'";
         if (!error.empty()) return error;
@@ -173,13 +211,17 @@ std::string parseDeviceSpec(const std::string& spec, Device& device)
     if (device.detail.size() > kMaxDetailLength)
         return "detail text is longer than " + std::to_string(kMaxDetailLength) + " bytes";
     if (device.web && device.bootLoader) return "web=on and tftp=on: a crashed device has no web interface";
+    if (device.ftp && device.bootLoader) return "ftp=on and tftp=on: a crashed device has no FTP server";
     return {};
 }
 
 ParsedOptions parseOptions(int argc, char** argv)
 {
     ParsedOptions parsed;
-    std::string webOption; // the first web option given, to tell when no device has a web interface
+    std::string
+        webOption; // the first web option given but --password, to tell when no device has a web interface
+    bool passwordGiven = false; // --password, of the web interface and of the FTP server
+    std::string ftpOption;      // the first FTP option given, to tell when no device has an FTP server
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string spec;
@@ -212,8 +254,24 @@ ParsedOptions parseOptions(int argc, char** argv)
                 }
                 value = argv[++i];
             }
-            if (webOption.empty()) webOption = arg;
+            if (arg == "--password")
+                passwordGiven = true;
+            else if (webOption.empty())
+                webOption = arg;
             parsed.error = parseWebOption(arg, value, parsed.options.web);
+            if (!parsed.error.empty()) return parsed;
+            continue;
+        } else if (isOneOf(arg, kFtpOptions) || isOneOf(arg, kFtpFlags)) {
+            std::string_view value;
+            if (isOneOf(arg, kFtpOptions)) {
+                if (i + 1 >= argc) {
+                    parsed.error = std::string(arg) + " needs a value";
+                    return parsed;
+                }
+                value = argv[++i];
+            }
+            if (ftpOption.empty()) ftpOption = arg;
+            parsed.error = parseFtpOption(arg, value, parsed.options.ftp);
             if (!parsed.error.empty()) return parsed;
             continue;
         } else {
@@ -254,6 +312,32 @@ ParsedOptions parseOptions(int argc, char** argv)
     }
     if (webAddresses.empty() && !webOption.empty()) {
         parsed.error = webOption + " is given, but no device has web=on";
+        return parsed;
+    }
+    std::set<std::uint32_t> ftpAddresses;
+    for (const Device& device : parsed.options.devices) {
+        if (!device.ftp) continue;
+        if (!ftpAddresses.insert(device.address.s_addr).second) {
+            parsed.error =
+                "two devices with ftp=on at " + device.addressText + " (one FTP server an address)";
+            return parsed;
+        }
+    }
+    if (!ftpAddresses.empty() && parsed.options.loader.storeDir.empty()) {
+        parsed.error = "a device has ftp=on, but no --store DIR is given";
+        return parsed;
+    }
+    if (ftpAddresses.empty() && !ftpOption.empty()) {
+        parsed.error = ftpOption + " is given, but no device has ftp=on";
+        return parsed;
+    }
+    if (webAddresses.empty() && ftpAddresses.empty() && passwordGiven) {
+        parsed.error = "--password is given, but no device has web=on or ftp=on";
+        return parsed;
+    }
+    const FtpSettings& ftp = parsed.options.ftp;
+    if (ftp.refuseName && ftp.reply429Name && *ftp.refuseName == *ftp.reply429Name) {
+        parsed.error = "--ftp-refuse-name and --ftp-429 name the same file";
         return parsed;
     }
     parsed.error = checkWebSettings(parsed.options.web);

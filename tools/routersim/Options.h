@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/routersim/Device.h"
+#include "tools/routersim/FtpSettings.h"
 #include "tools/routersim/LoaderSettings.h"
 #include "tools/routersim/WebSettings.h"
 
@@ -13,7 +14,8 @@ namespace routersim {
 struct Options {
     std::vector<Device> devices;
     LoaderSettings loader; // its storeDir also takes the web uploads
-    WebSettings web;
+    WebSettings web;       // its password is also the FTP user's
+    FtpSettings ftp;
     bool help = false;
 };
 

@@ -6,12 +6,13 @@ namespace routersim {
 const char* usageText()
 {
     return R"(Usage: routersim --device SPEC [--device SPEC...] [LOADER OPTIONS] [WEB OPTIONS]
+                 [FTP OPTIONS]
 
 Simulates small routers on the LAN for the device search of fwupgrade, the TFTP
-recovery of crashed ones and the web upgrade of working ones. It binds UDP ports
-9, 67 and 69 on all addresses and TCP port 80 on the address of each web device,
-so it runs as root, and it belongs only inside the router namespace of the test
-LAN (tests/lan/testlan.sh).
+recovery of crashed ones and the web and FTP upgrades of working ones. It binds
+UDP ports 9, 67 and 69 on all addresses, TCP port 80 on the address of each web
+device and TCP port 21 on that of each FTP device, so it runs as root, and it
+belongs only inside the router namespace of the test LAN (tests/lan/testlan.sh).
 
 SPEC is a comma-separated list of KEY=VALUE (values cannot hold a comma):
   addr=A.B.C.D      the device's address; it must be an address of this host
@@ -27,6 +28,9 @@ SPEC is a comma-separated list of KEY=VALUE (values cannot hold a comma):
   web=on|off        on: the device serves its web interface on TCP port 80 of
                     its address (default off); not with tftp=on; at most one
                     such device an address
+  ftp=on|off        on: the device runs an FTP server on TCP port 21 of its
+                    address (default off); needs --store; not with tftp=on; at
+                    most one such device an address
 
 Probes answered (to the device's address or to 255.255.255.255):
   normal   port 9   51 44 00 00         -> 68 bytes, detail at 12, module at 44
@@ -72,7 +76,7 @@ followed by the device closing the connection:
   header or end marker is logged as "routersim: protocol error: TEXT", and the
   reply is sent all the same.
 WEB OPTIONS (for every web device):
-  --password TEXT       the device password (default "admin")
+  --password TEXT       the device password (default "admin"), also of FTP
   --user NAME           the user of Basic authorization (default "admin")
   --web-kind new|old|basic  how the device tells a wrong password (default new):
                         new    the index page carries <!--CAS:8003--> after a
@@ -108,14 +112,36 @@ WEB OPTIONS (for every web device):
                         "routersim: web: stored N bytes in PATH"; without
                         --store uploads are read and dropped
 
+FTP server (a device with ftp=on): pyftpdlib, run by routersim as a child process
+(python3 ftp_device.py, next to the routersim binary) that ends with it. One
+user, "root", with the --password of the web options (default "admin") and
+every right (elradfmw) in its home, the --store folder, where uploads go under
+their own names. Active (PORT, EPRT) and passive (PASV, EPSV) data connections.
+Each stored file is logged as "routersim: ftp: stored N bytes in PATH"; an
+upload that does not finish is removed. The server's own log lines follow
+"routersim: ftp: " on stderr; a server that ends early is logged.
+FTP OPTIONS (for every FTP device):
+  --ftp-refuse-login    answer every login "530 Authentication failed."
+  --ftp-refuse-name NAME  answer each STOR of NAME with 550, before any data
+  --ftp-429 NAME        take each STOR of NAME whole and keep the file (logged
+                        as stored), but answer "429 Too many uploads; try again
+                        later." instead of 226
+  --ftp-stall-after N   stop reading the data connection of each STOR after N
+                        bytes and keep it open, so the client's upload stalls;
+                        nothing is stored
+  (Downloads of "offset#length" names are not served yet.)
+
 Prints one line per datagram received and sent and per web request on stderr,
-"routersim: ready" on stdout once its sockets are bound, and ends with status 0
-on SIGTERM or SIGINT.
+"routersim: ready" on stdout once its sockets are bound and every FTP server
+said it is ready (within 10 s, else routersim ends with status 1), and ends with
+status 0 on SIGTERM or SIGINT.
 
 Examples:
   routersim --device addr=192.168.0.1,module=XY,detail=1.0,answers=normal+boot
   routersim --device addr=192.168.0.1,module=XY,web=on --password secret \
             --store /tmp/uploads
+  routersim --device addr=192.168.0.1,module=XY,web=on,ftp=on --store /tmp/up \
+            --ftp-stall-after 65536
 
 Exit status: 0 ended by a signal, 1 runtime failure, 2 bad command line.
 )";

@@ -1,7 +1,9 @@
-// tools/routersim/main.cpp: stages the devices of the command line and serves them until SIGTERM or SIGINT.
+// tools/routersim/main.cpp: stages the devices of the command line and serves them until SIGTERM or SIGINT;
+// the FTP servers of the devices are child processes that end with it.
 #include "tools/routersim/BootLoaderService.h"
 #include "tools/routersim/DiscoveryResponder.h"
 #include "tools/routersim/EventLoop.h"
+#include "tools/routersim/FtpService.h"
 #include "tools/routersim/Log.h"
 #include "tools/routersim/Options.h"
 #include "tools/routersim/UdpPort.h"
@@ -38,7 +40,8 @@ int main(int argc, char** argv)
             return 1;
         }
         std::error_code ignored;
-        const bool storing = device.bootLoader || (device.web && !parsed.options.loader.storeDir.empty());
+        const bool storing =
+            device.bootLoader || device.ftp || (device.web && !parsed.options.loader.storeDir.empty());
         if (storing && !std::filesystem::is_directory(parsed.options.loader.storeDir, ignored)) {
             logLine("--store " + parsed.options.loader.storeDir + " is not a folder");
             return 1;
@@ -58,6 +61,14 @@ int main(int argc, char** argv)
         logLine(error);
         return 1;
     }
+    // Started last, so that a socket routersim cannot bind leaves no child behind; routersim is ready only
+    // once each of them is.
+    FtpService ftp{devices, parsed.options.ftp, parsed.options.web.password, parsed.options.loader.storeDir,
+                   loop};
+    if (std::string error = ftp.start(std::chrono::seconds(10)); !error.empty()) {
+        logLine(error);
+        return 1;
+    }
     std::string webPorts;
     for (std::uint16_t port : parsed.options.web.ports())
         webPorts += (webPorts.empty() ? "" : ", ") + std::to_string(port);
@@ -65,7 +76,7 @@ int main(int argc, char** argv)
         const Device& d = devices[i];
         logLine("device " + std::to_string(i + 1) + " at " + d.addressText + ": module '" + d.module +
                 "', detail '" + d.detail + "'" + (d.bootLoader ? ", TFTP loader on" : "") +
-                (d.web ? ", web on TCP " + webPorts : ""));
+                (d.web ? ", web on TCP " + webPorts : "") + (d.ftp ? ", FTP on TCP 21" : ""));
     }
     std::fputs("routersim: ready\n", stdout);
     std::fflush(stdout);

@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+# tools/routersim/ftp_device.py: the FTP server of one simulated device (pyftpdlib), started by routersim
+# inside the router namespace. One user with full rights in the store folder, and the faults routersim's
+# command line asks for. Prints "ftp_device: ready" on stdout once it listens; every other line it writes
+# (stdout and stderr) is a log line that routersim passes on with its own prefix.
+import argparse
+import logging
+import os
+import sys
+
+from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+READY_LINE = "ftp_device: ready"
+
+
+def parse_args():
+    parser = argparse.ArgumentParser(description="The FTP server of one simulated device.")
+    parser.add_argument("--address", required=True)
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--user", default="root")
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--home", required=True, help="the store folder, the user's home")
+    parser.add_argument("--refuse-login", action="store_true", help="answer every login 530")
+    parser.add_argument("--refuse-name", default=None, help="a STOR of this name answers 550")
+    parser.add_argument("--reply-429", default=None,
+                        help="a STOR of this name takes the data, keeps the file and answers 429")
+    parser.add_argument("--stall-after", type=int, default=None,
+                        help="stop reading a STOR's data connection after this many bytes")
+    # Downloads of "offset#length" names are not served yet; their switches go here.
+    return parser.parse_args()
+
+
+def say(text):
+    print(text, flush=True)
+
+
+class RefusingAuthorizer(DummyAuthorizer):
+    def validate_authentication(self, username, password, handler):
+        raise AuthenticationFailed("Authentication failed.")
+
+
+def make_dtp_handler(args):
+    class DeviceDTPHandler(DTPHandler):
+        def __init__(self, sock, cmd_channel):
+            super().__init__(sock, cmd_channel)
+            self._stalled = False
+
+        def handle_read(self):
+            if self.receive and args.stall_after is not None:
+                room = args.stall_after - self.tot_bytes_received
+                if room <= 0:
+                    self._stall()
+                    return
+                self._read_at_most(room)
+                if self.tot_bytes_received >= args.stall_after:
+                    self._stall()
+                return
+            super().handle_read()
+
+        handle_read_event = handle_read
+
+        def _read_at_most(self, room):
+            size = self.ac_in_buffer_size
+            self.ac_in_buffer_size = min(size, room)
+            try:
+                super().handle_read()
+            finally:
+                self.ac_in_buffer_size = size
+
+        def _stall(self):
+            if self._stalled:
+                return
+            self._stalled = True
+            # The connection stays open but is no longer read, so the client's sending blocks once the
+            # socket buffers are full; no idle timeout ends it while routersim runs.
+            self.del_channel()
+            if self._idler is not None and not self._idler.cancelled:
+                self._idler.cancel()
+            say("stalled %s after %d bytes" % (self.file_obj.name, self.tot_bytes_received))
+
+        def close(self):
+            if (self._resp and self._resp[0].startswith("226") and self.receive and self.file_obj is not None
+                    and os.path.basename(self.file_obj.name) == args.reply_429):
+                self._resp = ("429 Too many uploads; try again later.", self._resp[1])
+            super().close()
+
+    return DeviceDTPHandler
+
+
+def make_handler(args, authorizer):
+    class DeviceFTPHandler(FTPHandler):
+        def ftp_STOR(self, file, mode="w"):
+            if args.refuse_name is not None and os.path.basename(file) == args.refuse_name:
+                self.respond("550 Not enough space for %s." % args.refuse_name)
+                return None
+            return super().ftp_STOR(file, mode)
+
+        def on_file_received(self, file):
+            say("stored %d bytes in %s" % (os.path.getsize(file), file))
+
+        def on_incomplete_file_received(self, file):
+            # Nothing half-written stays in the store.
+            try:
+                os.remove(file)
+            except OSError:
+                pass
+            say("dropped the incomplete upload %s" % file)
+
+    DeviceFTPHandler.authorizer = authorizer
+    DeviceFTPHandler.dtp_handler = make_dtp_handler(args)
+    DeviceFTPHandler.auth_failed_timeout = 0
+    DeviceFTPHandler.banner = "routersim FTP ready."
+    DeviceFTPHandler.passive_ports = None
+    return DeviceFTPHandler
+
+
+def main():
+    args = parse_args()
+    logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="%(message)s")
+    authorizer = RefusingAuthorizer() if args.refuse_login else DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, os.path.abspath(args.home), perm="elradfmw")
+    handler = make_handler(args, authorizer)
+    try:
+        server = FTPServer((args.address, args.port), handler)
+    except OSError as error:
+        say("cannot listen on %s:%d: %s" % (args.address, args.port, error))
+        return 1
+    say("listening on %s:%d, user %s, home %s" % (args.address, args.port, args.user, args.home))
+    say(READY_LINE)
+    server.serve_forever(handle_exit=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
