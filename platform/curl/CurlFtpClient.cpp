@@ -162,7 +162,15 @@ void CurlFtpClient::Download(const std::string& remoteName, const std::string& l
 void CurlFtpClient::Disconnect()
 {
     // The multi handle's cleanup closes the connection it keeps, sending QUIT while the control
-    // connection is sound; a broken or aborted one is dropped without it.
+    // connection is sound (a broken or aborted one is dropped without it) and waiting for the reply
+    // without returning. That wait takes its limit from the handle last added, so the easy handle is
+    // added once more, bounded by TimeOut, and taken out before anything runs.
+    if (m_multi && m_easy && m_connected) {
+        const long replySeconds = static_cast<long>((std::max(TimeOut, 1) + 999) / 1000);
+        if (curl_easy_setopt(m_easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, replySeconds) == CURLE_OK &&
+            curl_multi_add_handle(m_multi, m_easy) == CURLM_OK)
+            curl_multi_remove_handle(m_multi, m_easy);
+    }
     closeHandles();
     m_connected = false;
 }

@@ -379,9 +379,18 @@ TEST_F(CurlFtpClientTest, TimersRunWhileAnUploadWaitsAndTheReplyTimeOutDoesNotLi
     EXPECT_TRUE(readFile(server->root / "slow.bin") == bytes);
 }
 
-TEST_F(CurlFtpClientTest, AbortFromATimerEndsAStalledUploadAndEveryLaterOperation)
+struct AbortCase {
+    const char* label;
+    const char* remoteName;
+    std::size_t size;
+};
+
+class AnAbortFromATimer : public CurlFtpClientTest, public testing::WithParamInterface<AbortCase> {};
+
+TEST_P(AnAbortFromATimer, EndsTheStuckUploadAndEveryLaterOperation)
 {
-    // The server stops reading for good; the long reply time-out leaves only the abort to end it.
+    // The long reply time-out leaves only the abort to end the wait.
+    const AbortCase& c = GetParam();
     client.TimeOut = 120000;
     client.Connect();
     auto timer = loop.createTimer(200);
@@ -390,14 +399,42 @@ TEST_F(CurlFtpClientTest, AbortFromATimerEndsAStalledUploadAndEveryLaterOperatio
         if (++ticks == 2) client.Abort();
     };
     timer->start();
-    const std::string image = localFile("image", randomBytes(16 * 1048576, 6)).string();
-    EXPECT_THAT(failureOf([&] { client.Upload(image, "stall.bin"); }), HasSubstr("aborted"));
+    const std::string image = localFile("image", randomBytes(c.size, 6)).string();
+    EXPECT_THAT(failureOf([&] { client.Upload(image, c.remoteName); }), HasSubstr("aborted"));
     EXPECT_EQ(ticks, 2);
     EXPECT_FALSE(client.Connected());
     EXPECT_THAT(failureOf([&] { client.Upload(image, "after.bin"); }), HasSubstr("aborted"));
     EXPECT_THAT(failureOf([&] { client.Connect(); }), HasSubstr("aborted"));
     EXPECT_FALSE(fs::exists(server->root / "after.bin"));
     client.Disconnect(); // nothing left to end, and no throw
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, AnAbortFromATimer,
+                         testing::Values(AbortCase{"WhileTheServerStopsReading", "stall.bin", 16 * 1048576},
+                                         AbortCase{"WhileTheFinalReplyNeverComes", "noreply.bin", 1000}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(CurlFtpClientTest, ACommandLeftUnansweredFailsAfterTheTimeOut)
+{
+    client.TimeOut = 1000;
+    client.Connect();
+    const std::string message =
+        failureOf([&] { client.Upload(localFile("image", "x").string(), "mute.bin"); });
+    EXPECT_THAT(message, HasSubstr("STOR mute.bin"));
+    EXPECT_THAT(message, testing::Not(testing::MatchesRegex("^[0-9][0-9][0-9].*")));
+    EXPECT_FALSE(client.Connected());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 28); // CURLE_OPERATION_TIMEDOUT
+}
+
+TEST_F(CurlFtpClientTest, DisconnectSendsQuitAndGivesUpOnAServerThatNeverAnswersIt)
+{
+    client.TimeOut = 1000;
+    client.Connect();
+    client.Upload(localFile("image", "x").string(), "deafquit.bin");
+    client.Disconnect();
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(server->commands("QUIT").size(), 1u);
 }
 
 } // namespace

@@ -10,6 +10,9 @@ listens. Names with a behaviour of their own:
   answer429.bin  the data is stored, then the final reply is "429 ..." instead of 226
   stall.bin      the server stops reading the data connection after 64 KiB, for good
   slow.bin       the server reads 16 KiB at a time, pausing 20 ms after each
+  noreply.bin    the data is stored, and no final reply ever comes
+  mute.bin       STOR is never answered
+  deafquit.bin   stored as usual; then this session never answers QUIT
 """
 import logging
 import os
@@ -58,9 +61,11 @@ class FaultDTP(DTPHandler):
             self.add_channel(events=self.ioloop.READ)
 
     def close(self):
-        if (not self._closed and self.receive and self._name() == "answer429.bin"
-                and self._resp and self._resp[0].startswith("226")):
-            self._resp = ("429 answer429.bin: Image refused by the device.", self._resp[1])
+        if not self._closed and self.receive and self._resp and self._resp[0].startswith("226"):
+            if self._name() == "answer429.bin":
+                self._resp = ("429 answer429.bin: Image refused by the device.", self._resp[1])
+            elif self._name() == "noreply.bin":
+                self._resp = None
         super().close()
 
 
@@ -75,11 +80,23 @@ class FaultHandler(FTPHandler):
             log.write(logged + "\n")
         return super().pre_process_command(line, cmd, arg)
 
+    deaf_to_quit = False
+
     def ftp_STOR(self, file, mode="w"):
-        if os.path.basename(file) == "refused.bin":
+        name = os.path.basename(file)
+        if name == "refused.bin":
             self.respond("550 refused.bin: Permission denied.")
             return None
+        if name == "mute.bin":
+            return None
+        if name == "deafquit.bin":
+            self.deaf_to_quit = True
         return super().ftp_STOR(file, mode)
+
+    def ftp_QUIT(self, line):
+        if self.deaf_to_quit:
+            return None
+        return super().ftp_QUIT(line)
 
     def ftp_RETR(self, file):
         if os.path.basename(file) == "refused.bin":
