@@ -3,6 +3,7 @@
 // and the loop's timers running (and aborting) while a transfer waits.
 #include "platform/curl/CurlFtpClient.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/testing/FakeFtpClient.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -435,6 +436,93 @@ TEST_F(CurlFtpClientTest, DisconnectSendsQuitAndGivesUpOnAServerThatNeverAnswers
     client.Disconnect();
     EXPECT_FALSE(client.Connected());
     EXPECT_EQ(server->commands("QUIT").size(), 1u);
+}
+
+// The double answers as the real server of these tests does, so logic tested on it meets the same texts.
+class FakeFtpClientTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/fake-ftp-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        fake.Host = "127.0.0.1";
+        fake.UserID = "root";
+        fake.Password = fake.acceptedPassword = kPassword;
+        fake.OnStatus = [this](const std::string& line) { replies.push_back(line); };
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string file(const std::string& bytes)
+    {
+        writeFile(m_dir / "image", bytes);
+        return (m_dir / "image").string();
+    }
+    std::string failureOf(const std::function<void()>& fn)
+    {
+        try {
+            fn();
+        } catch (const fw::FtpError& error) {
+            return error.what();
+        }
+        ADD_FAILURE() << "no FtpError was thrown";
+        return {};
+    }
+
+    fw::FakeFtpClient fake;
+    std::vector<std::string> replies;
+    fs::path m_dir;
+};
+
+TEST_F(FakeFtpClientTest, RefusesAndPassesOnAsTheRealServerDoes)
+{
+    fake.Password = "wrong";
+    EXPECT_EQ(failureOf([&] { fake.Connect(); }), "530 Login incorrect.");
+    EXPECT_FALSE(fake.Connected());
+    fake.Password = kPassword;
+    fake.refusedNames = {"refused.bin"};
+    fake.names429 = {"answer429.bin"};
+    fake.Connect();
+    EXPECT_EQ(failureOf([&] { fake.Upload(file("a"), "refused.bin"); }),
+              "550 refused.bin: Permission denied.");
+    const std::string bytes = randomBytes(10000, 7);
+    fake.Upload(file(bytes), "answer429.bin");
+    EXPECT_THAT(replies, testing::Contains(StartsWith("429 ")));
+    ASSERT_EQ(fake.stored.size(), 1u);
+    EXPECT_EQ(fake.stored[0].remoteName, "answer429.bin");
+    EXPECT_TRUE(fake.stored[0].bytes == bytes);
+    EXPECT_EQ(fake.logins, 1);
+
+    fake.Download("answer429.bin", (m_dir / "back").string());
+    EXPECT_TRUE(readFile(m_dir / "back") == bytes);
+    EXPECT_THAT(failureOf([&] { fake.Download("missing.bin", (m_dir / "back").string()); }),
+                StartsWith("550 "));
+}
+
+TEST_F(FakeFtpClientTest, AnUnreachableServerFailsWithoutAReplyCode)
+{
+    fake.reachable = false;
+    int errors = 0;
+    fake.OnError = [&](int, const std::string&) { ++errors; };
+    EXPECT_THAT(failureOf([&] { fake.Connect(); }),
+                testing::Not(testing::MatchesRegex("^[0-9][0-9][0-9].*")));
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(fake.Connected());
+}
+
+TEST_F(FakeFtpClientTest, AnAbortFromTheHookEndsThatOperationAndEveryLaterOne)
+{
+    fake.Connect();
+    fake.onOperation = [&](const fw::FakeFtpClient::Operation& operation) {
+        if (operation.op == fw::FakeFtpClient::Op::Upload) fake.Abort();
+    };
+    EXPECT_THAT(failureOf([&] { fake.Upload(file("a"), "main.bin"); }), HasSubstr("aborted"));
+    EXPECT_THAT(failureOf([&] { fake.Connect(); }), HasSubstr("aborted"));
+    EXPECT_TRUE(fake.stored.empty());
+    fake.Disconnect();
+    using Op = fw::FakeFtpClient::Op;
+    std::vector<Op> ops;
+    for (const auto& operation : fake.operations) ops.push_back(operation.op);
+    EXPECT_EQ(ops, (std::vector<Op>{Op::Connect, Op::Upload, Op::Abort, Op::Connect, Op::Disconnect}));
 }
 
 } // namespace
