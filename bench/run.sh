@@ -24,7 +24,9 @@
 # time_total, which also holds the verdict's way back (about RTT/2; the reply is one short page); curl's
 # time_starttransfer is no use here, for a POST it is taken as the upload starts. The login before ours's
 # upload and its fixed 300 ms pause before reading the verdict are left out. Ours is also split, by its own
-# log stamps, into reading the image (up to "Send end char") and sending it (up to "Send Bin File Length").
+# log stamps: up to "Send end char" it sends the short request header and reads the whole image into memory,
+# from there to "Send Bin File Length" it sends the image (its last send taken by the kernel, not yet by the
+# device).
 # Usage: bench/run.sh [BUILD-DIR]   (BENCH_SIZES="1 4 16" MiB and BENCH_DELAYS="0 1" ms choose the rows)
 set -euo pipefail
 
@@ -243,7 +245,8 @@ echo
 echo "HTTP upload of one image to the device web interface on the test LAN: fwupgrade (unattended put) and curl -F"
 echo "  ours s: its \"Upgrade File Length\" line (just before the request header) to the device's \"stored\" line"
 echo "  curl s: time_total - time_pretransfer (request header out to the verdict page in, so + ~RTT/2)"
-echo "  ours read s / send s: ours's own stamps, up to \"Send end char\" / from it to \"Send Bin File Length\""
+echo "  ours read s: its own stamps, length line to \"Send end char\" (request header out, image read into memory)"
+echo "  ours send s: its own stamps, \"Send end char\" to \"Send Bin File Length\" (the image handed to the kernel)"
 echo "  RTT: median of 200 pings in the same run; RSS: peak, GNU time; the login before ours's upload is left out"
 echo
 printf '%s\n' "${httpRows[@]}" | awk '
