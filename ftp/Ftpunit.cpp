@@ -162,6 +162,7 @@ int TmyFTPForm::RunFtpUpgrade(std::atomic<std::uint16_t>& stopCounter, fw::Windo
             resultText = "Unknow exception";
             return -1;
         }
+        NMFTP1.Disconnect(); // whatever the failed login left open
         m_window->addLine("Unknow error2 in FTP mode." + message);
         resultText = "Unknow exception2" + message;
         return -1;

@@ -3,6 +3,8 @@
 // and a device at 192.168.0.1 for the driver's tests.
 #include "app/HttpThread.h"
 #include "app/tests/AppFixture.h"
+#include "ftp/Ftpunit.h"
+#include "platform/testing/FakeFtpClient.h"
 #include "platform/testing/FakeTcpNetwork.h"
 #include "tftp/Tftpunit.h"
 #include "tftp/testing/SimulatedBootLoader.h"
@@ -21,12 +23,17 @@ protected:
 
     tftp::testing::SimulatedBootLoader device{loop};
     std::optional<TTFTPForm> tftpForm;
+    fw::FakeFtpClient ftpServer; // the device's FTP server: user root, the password "secret"
+    std::optional<TmyFTPForm> ftpForm;
 
     void start(std::vector<std::string> args, std::span<const std::byte> program)
     {
         create(std::move(args), program);
         tftpForm.emplace(loop, device, nullptr);
         form->TFTPForm = &*tftpForm;
+        ftpServer.acceptedPassword = "secret";
+        ftpForm.emplace(ftpServer, nullptr);
+        form->FTPForm = &*ftpForm;
     }
     void start(std::vector<std::string> args = {})
     {
