@@ -1,6 +1,7 @@
 #include "app/Entry.h"
 
 #include "app/ExitStatus.h"
+#include "ftp/Ftpunit.h"
 #include "messages/HintForm.h"
 #include "tftp/Tftpunit.h"
 
@@ -27,7 +28,14 @@ int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context
                                                mode, module, path);
                            }};
         form.TFTPForm = &tftpForm;
+        TmyFTPForm ftpForm{parts.ftpClient,
+                           [&](std::uint16_t attribute, std::span<const std::byte> bytes, int mode,
+                               const std::string& module, const std::string& path) {
+                               form.ShowMessage(attribute, bytes, mode, module, path);
+                           }};
+        form.FTPForm = &ftpForm;
         const int status = frontEnd.run(form);
+        form.FTPForm = nullptr;
         form.TFTPForm = nullptr;
         form.RefreshForm = nullptr;
         view.bind(nullptr);

@@ -4,6 +4,7 @@
 #include "app/Mainunit.h"
 #include "discovery/Refresh.h"
 #include "messages/MessageWindowOps.h"
+#include "platform/FtpClient.h"
 #include "platform/UdpDatagram.h"
 
 class FrontEnd {
@@ -23,6 +24,7 @@ struct ProgramParts {
     fw::IcmpEcho& echo;
     MessageWindows& messageWindows;
     fw::UdpDatagram& tftpSocket;
+    fw::FtpClient& ftpClient;
 };
 
 int runEntry(const ProgramParts& parts, FrontEnd& frontEnd, StartContext context);

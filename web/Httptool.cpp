@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -169,17 +170,21 @@ int SendHTTP::HttpUpgrade(std::atomic<std::uint16_t>& counter, fw::WindowOps& wi
         if (next == kWalkNothingAtAll) return fail("HTTP upgrade Failure !", false);
         if (next < 0) return fail("Open upgrade file error !", false);
 
+        // The image and, after the last one, the end marker, in one buffer handed to one send.
         const fw::File file = fw::File::openRead(fileList->paths[next]);
         const auto size = file ? file.size() : std::nullopt;
-        std::optional<std::vector<std::byte>> bytes = size ? file.readAll() : std::nullopt;
-        if (!bytes || static_cast<std::int64_t>(bytes->size()) != *size)
+        if (!size || *size > std::numeric_limits<std::int32_t>::max() - kEndMarkerLength - 1)
             return fail("Upgrade File Length Error.", true);
+        const auto length = static_cast<std::size_t>(*size);
+        const auto buffer = std::make_unique_for_overwrite<std::byte[]>(length + kEndMarkerLength + 1);
+        if (!file.readAt(0, {buffer.get(), length})) return fail("Upgrade File Length Error.", true);
+        std::size_t sendLength = length;
         if (NextHttpFile(fileIndex + 1, false) == kWalkNothingFurther) {
-            const auto marker = fw::asBytes(kEndMarker);
-            bytes->insert(bytes->end(), marker.begin(), marker.end());
+            std::memcpy(buffer.get() + length, kEndMarker, kEndMarkerLength);
+            sendLength += kEndMarkerLength;
             logView->addLine("Send end char");
         }
-        const int sent = pkt->Send(bytes->data(), static_cast<int>(bytes->size()), progressBar);
+        const int sent = pkt->Send(buffer.get(), static_cast<int>(sendLength), progressBar);
         if (sent < 0) {
             logView->addLine("Error :" + pkt->errorText);
             resultText = pkt->errorText;

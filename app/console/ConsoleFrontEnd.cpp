@@ -4,6 +4,7 @@
 #include "app/console/ConsoleMessageWindows.h"
 #include "app/console/ConsoleWindow.h"
 #include "discovery/QuietSearchWindow.h"
+#include "platform/curl/CurlFtpClient.h"
 #include "platform/posix/UdpDatagramSocket.h"
 #include "platform/qt/QtEventLoop.h"
 
@@ -64,8 +65,9 @@ int runConsole(int& argc, char** argv, const NetworkParts& network, StartContext
     QuietSearchWindow searchWindow;
     ConsoleMessageWindows messageWindows{window};
     fw::UdpDatagramSocket tftpSocket{loop};
+    fw::CurlFtpClient ftpClient{loop};
     ConsoleFrontEnd frontEnd{window, loop};
-    return runEntry(
-        {window, loop, searchWindow, network.probeSocket, network.echo, messageWindows, tftpSocket}, frontEnd,
-        std::move(context));
+    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo, messageWindows,
+                     tftpSocket, ftpClient},
+                    frontEnd, std::move(context));
 }

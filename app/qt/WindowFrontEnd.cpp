@@ -4,6 +4,7 @@
 #include "app/qt/MainWindowQt.h"
 #include "discovery/qt/SearchWindowQt.h"
 #include "messages/qt/MessageWindowQt.h"
+#include "platform/curl/CurlFtpClient.h"
 #include "platform/posix/UdpDatagramSocket.h"
 #include "platform/qt/QtEventLoop.h"
 
@@ -35,8 +36,9 @@ int runWindow(int& argc, char** argv, const NetworkParts& network, StartContext 
     SearchWindowQt searchWindow{&window};
     QtMessageWindows messageWindows;
     fw::UdpDatagramSocket tftpSocket{loop};
+    fw::CurlFtpClient ftpClient{loop};
     WindowFrontEnd frontEnd{window};
-    return runEntry(
-        {window, loop, searchWindow, network.probeSocket, network.echo, messageWindows, tftpSocket}, frontEnd,
-        std::move(context));
+    return runEntry({window, loop, searchWindow, network.probeSocket, network.echo, messageWindows,
+                     tftpSocket, ftpClient},
+                    frontEnd, std::move(context));
 }

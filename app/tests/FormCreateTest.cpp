@@ -4,6 +4,7 @@
 #include "app/tests/AppFixture.h"
 #include "discovery/QuietSearchWindow.h"
 #include "messages/tests/MessageBytes.h"
+#include "platform/testing/FakeFtpClient.h"
 #include "platform/testing/FakeProbeSocket.h"
 #include "platform/testing/FakeUdpDatagram.h"
 
@@ -125,7 +126,8 @@ TEST_F(AppFixture, TheEntryRunsTheFrontEndOnlyAfterASuccessfulCreation)
     QuietSearchWindow searchWindow;
     fw::FakeUdpNetwork network{loop};
     fw::FakeUdpDatagram tftpSocket{network};
-    const ProgramParts parts{window, loop, searchWindow, socket, echo, messageWindows, tftpSocket};
+    fw::FakeFtpClient ftpClient;
+    const ProgramParts parts{window, loop, searchWindow, socket, echo, messageWindows, tftpSocket, ftpClient};
     const std::string good = writeFile(*inputs, "good", bytesOf("plain"));
     EXPECT_EQ(runEntry(parts, frontEnd, {{}, good, good, temp->prefix()}), kExitNeedsPerson);
     EXPECT_EQ(frontEnd.runs, 1);
