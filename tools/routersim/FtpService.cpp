@@ -226,6 +226,8 @@ void FtpService::stop(Child& child)
             kill(child.pid, SIGKILL);
             waitpid(child.pid, &status, 0);
         }
+        if (child.fd >= 0) readLines(child); // its last words
+        logLine("ftp: ended the FTP server of " + child.address + ": " + exitText(status));
         child.pid = -1;
     }
     if (child.fd >= 0) {

@@ -6,6 +6,7 @@
 import argparse
 import logging
 import os
+import signal
 import sys
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
@@ -89,24 +90,37 @@ def make_dtp_handler(args):
     return DeviceDTPHandler
 
 
+# The uploads under way, removed should the server end before they do.
+unfinished = set()
+
+
+def drop(file):
+    unfinished.discard(file)
+    try:
+        os.remove(file)
+    except OSError:
+        pass
+    say("dropped the incomplete upload %s" % file)
+
+
 def make_handler(args, authorizer):
     class DeviceFTPHandler(FTPHandler):
         def ftp_STOR(self, file, mode="w"):
             if args.refuse_name is not None and os.path.basename(file) == args.refuse_name:
                 self.respond("550 Not enough space for %s." % args.refuse_name)
                 return None
-            return super().ftp_STOR(file, mode)
+            stored = super().ftp_STOR(file, mode)
+            if stored is not None:
+                unfinished.add(stored)
+            return stored
 
         def on_file_received(self, file):
+            unfinished.discard(file)
             say("stored %d bytes in %s" % (os.path.getsize(file), file))
 
         def on_incomplete_file_received(self, file):
             # Nothing half-written stays in the store.
-            try:
-                os.remove(file)
-            except OSError:
-                pass
-            say("dropped the incomplete upload %s" % file)
+            drop(file)
 
     DeviceFTPHandler.authorizer = authorizer
     DeviceFTPHandler.dtp_handler = make_dtp_handler(args)
@@ -114,6 +128,12 @@ def make_handler(args, authorizer):
     DeviceFTPHandler.banner = "routersim FTP ready."
     DeviceFTPHandler.passive_ports = None
     return DeviceFTPHandler
+
+
+def end_on_signal(signum, frame):
+    # routersim and the harness may both send SIGTERM; the first one ends the server, cleanly.
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
+    sys.exit(0)
 
 
 def main():
@@ -129,7 +149,12 @@ def main():
         return 1
     say("listening on %s:%d, user %s, home %s" % (args.address, args.port, args.user, args.home))
     say(READY_LINE)
-    server.serve_forever(handle_exit=True)
+    signal.signal(signal.SIGTERM, end_on_signal)
+    try:
+        server.serve_forever(handle_exit=True)
+    finally:
+        for file in list(unfinished):
+            drop(file)
     return 0
 
 
