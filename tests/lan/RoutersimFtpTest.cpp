@@ -93,7 +93,8 @@ TEST_P(FtpOnTheLan, StoresAndAnswersAsTold)
         bytes.push_back(fileBytes(u.size, static_cast<std::uint32_t>(i)));
         const fs::path file = work.root() / ("upload-" + std::to_string(i));
         writeFile(file, bytes.back());
-        const std::string mode = u.mode == Mode::Active ? "--disable-eprt --ftp-port -" : "--disable-epsv --ftp-pasv";
+        const std::string mode =
+            u.mode == Mode::Active ? "--disable-eprt --ftp-port -" : "--disable-epsv --ftp-pasv";
         script += "echo '@@upload " + std::to_string(i) + "'\n";
         script += "curl -v -sS --noproxy '*' --max-time " + std::to_string(u.maxTime) + " " + mode + " -T " +
                   shellQuote(file.string()) + " " +
