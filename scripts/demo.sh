@@ -2,15 +2,17 @@
 # The demo: builds shippable upgrade programs from fwupgrade, example images, a message and a settings
 # record for an unattended "put", then runs them on the console front end on the test LAN. First a
 # crashed simulated router waits in its boot loader at 192.168.1.1 and is recovered over TFTP; then a
-# normal router at 192.168.1.2 is upgraded over its web interface. After each run the demo compares
-# what the router stored with the images.
+# normal router at 192.168.1.2 is upgraded over its web interface; then a router of unknown kind at
+# 192.168.1.3 (it answers only the echo) is upgraded over FTP. After each run the demo compares what
+# the router stored with the images.
 # Usage: scripts/demo.sh [BUILD-DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 demo="$build/demo"
 rm -rf "$demo"
-mkdir -p "$demo/tmp" "$demo/router-store" "$demo/web-store"
+mkdir -p "$demo/tmp" "$demo/router-store" "$demo/web-store" "$demo/ftp-store"
+chmod 0777 "$demo/ftp-store" # the device's FTP server may run as another user
 
 # Two example images: one for every method, one that only the boot loader takes (TFTP).
 head -c 200000 /dev/urandom > "$demo/firmware.bin"
@@ -108,11 +110,37 @@ else
     echo "   upload-1.bin: missing or different from kernel.bin and rootfs.bin back to back"
 fi
 
+# The FTP upgrade: the same two images, each stored under its own name, for a device of unknown kind.
+sed 's/192\.168\.1\.2/192.168.1.3/' "$demo/http.manifest" > "$demo/ftp.manifest"
+echo "== fwbundle pack (FTP)"
+"$build/bin/fwbundle" pack -o "$demo/fwupgrade-ftp" "$build/bin/fwupgrade" --manifest "$demo/ftp.manifest"
+
+echo "== fwupgrade-ftp on the test LAN; a router of unknown kind at 192.168.1.3 with an FTP server"
+set +e
+"$root/tests/lan/testlan.sh" --router-addr 192.168.1.3 \
+    --router "$build/bin/routersim --device addr=192.168.1.3,module=VN300,answers=none,ftp=on \
+              --password demo-secret --store $demo/ftp-store" \
+    -- env TMPDIR="$demo/tmp" FWUPGRADE_CONSOLE=1 "$demo/fwupgrade-ftp" 2>&1 |
+    grep -v '^testlan:\|^routersim: \(recv\|send\)'
+ftpStatus=${PIPESTATUS[0]}
+set -e
+
+echo "== what the router stored over FTP ($demo/ftp-store)"
+for image in kernel.bin rootfs.bin; do
+    if cmp -s "$demo/$image" "$demo/ftp-store/$image"; then
+        echo "   $image: $(stat -c %s "$demo/ftp-store/$image") bytes, the same as $image"
+        matched=$((matched + 1))
+    else
+        echo "   $image: missing or different from $image"
+    fi
+done
+
 left=$(find "$demo/tmp" -mindepth 1 | wc -l)
-if [ "$tftpStatus" -eq 0 ] && [ "$httpStatus" -eq 0 ] && [ "$matched" -eq 3 ] && [ "$left" -eq 0 ]; then
-    echo "== demo ended as expected: both runs exit status 0, every image stored byte for byte, no temporary file left"
+if [ "$tftpStatus" -eq 0 ] && [ "$httpStatus" -eq 0 ] && [ "$ftpStatus" -eq 0 ] && [ "$matched" -eq 5 ] &&
+    [ "$left" -eq 0 ]; then
+    echo "== demo ended as expected: every run exit status 0, every image stored byte for byte, no temporary file left"
     exit 0
 fi
-echo "== demo failed: exit status $tftpStatus and $httpStatus (expected 0 and 0), $matched of 3 stores match," \
-    "$left temporary file(s) left" >&2
+echo "== demo failed: exit status $tftpStatus, $httpStatus and $ftpStatus (expected 0), $matched of 5 stores" \
+    "match, $left temporary file(s) left" >&2
 exit 1
