@@ -48,7 +48,8 @@ TFTP loader (a device with tftp=on; writes to its own address only):
   for no transfer, more than 512 data bytes, a mode other than octet, ...) is
   logged as "routersim: protocol error: TEXT".
 LOADER OPTIONS (for every loader):
-  --store DIR           the folder the files go to (required with tftp=on)
+  --store DIR           the folder the files go to (required with tftp=on; also
+                        the FTP servers' home, required with ftp=on)
   --ack-from 69|transfer  replies leave from port 69 (default) or from a new
                         port of each transfer; DATA is taken on both
   --ack-delay-ms D      send each ACK D ms late (default 0)
