@@ -27,6 +27,22 @@
 # log stamps: up to "Send end char" it sends the short request header and reads the whole image into memory,
 # from there to "Send Bin File Length" it sends the image (its last send taken by the kernel, not yet by the
 # device).
+#
+# Then an FTP table: the same image sizes uploaded to the FTP server of one simulated router (routersim
+# ftp=on --store, pyftpdlib; answers=none, so ours sees a device of unknown kind and takes FTP), one test
+# LAN run a size (and a delay):
+#   1. ping measures the round trip time, as above;
+#   2. curl -T image.bin --ftp-port - stores it as curl.bin, active mode (EPRT, as curl chooses);
+#   3. a shipped fwupgrade (an unattended "put" upgrade, methods http ftp, packed with fwbundle) logs in
+#      and stores it as image.bin, active mode (plain PORT).
+# Both are timed from a line of the client stamped just after its login to the device's "stored" line:
+# ours from its "Put Upgrade File without IDCheck" line (its stdout, stamped by bench/linestamp), curl from
+# the "< 230" reply line of its -v trace (its stderr, stamped the same way), to routersim's "stored" line
+# (its stderr, stamped the same way, on the same clock). Either span holds the commands after the login
+# (curl's PWD, TYPE, EPRT, STOR; ours's TYPE, PORT, STOR), the data connection, the image and the server's
+# closing of the file. The connection, the login and ours's device search before them are left out. The
+# server's own time of each data transfer (pyftpdlib's "seconds=", in ms) and curl's time_total -
+# time_pretransfer are printed as well.
 # Usage: bench/run.sh [BUILD-DIR]   (BENCH_SIZES="1 4 16" MiB and BENCH_DELAYS="0 1" ms choose the rows)
 set -euo pipefail
 
@@ -59,6 +75,24 @@ if [ "${1:-}" = --pc-http ]; then
     /usr/bin/time -f %M -o curl.rss curl -sS -H 'Expect:' -F "FN=@image.bin" -o curl.body \
         -w '%{time_pretransfer} %{time_total}\n' "http://$kAddr/upg" >curl.times 2>curl.err
     echo $? >curl.status
+    /usr/bin/time -f %M -o ours.rss env TMPDIR="$run/tmp" FWUPGRADE_CONSOLE=1 "$program" 2>ours.err |
+        "$linestamp" >ours.out
+    echo "${PIPESTATUS[0]}" >ours.status
+    exit 0
+fi
+
+# ---- inside the test LAN, on the PC side, the FTP part: RUN-DIR PROGRAM LINESTAMP
+if [ "${1:-}" = --pc-ftp ]; then
+    run=$2 program=$3 linestamp=$4
+    cd "$run"
+    ping -q -c 3 -i 0.05 "$kAddr" >/dev/null
+    ping -c 200 -i 0.005 "$kAddr" >ping.txt
+    set +e
+    # The trace (stderr) is stamped line by line; -w's times go to curl.times.
+    { /usr/bin/time -f %M -o curl.rss curl -sS -v -T image.bin --ftp-port - \
+        -w '%{time_pretransfer} %{time_total}\n' "ftp://root:$kPassword@$kAddr/curl.bin" 2>&1 >curl.times; } |
+        "$linestamp" >curl.err
+    echo "${PIPESTATUS[0]}" >curl.status
     /usr/bin/time -f %M -o ours.rss env TMPDIR="$run/tmp" FWUPGRADE_CONSOLE=1 "$program" 2>ours.err |
         "$linestamp" >ours.out
     echo "${PIPESTATUS[0]}" >ours.status
@@ -266,6 +300,96 @@ printf '%s\n' "${httpRows[@]}" | awk '
         ratio = (ours > 0 && curl > 0) ? sprintf("%.2f", ours / curl) : "-"
         printf("%-6s %-6s %8s | %8s %8s %8s %8s %9s | %9s %9s | %s, %s\n", size " MiB", "+" delay " ms", rtt,
                text(ours), text(read), text(send), text(curl), ratio, $10, $11, $12, $13)
+    }'
+# ---- FTP: the same shipped programs as for HTTP (methods http ftp); the device answers no probe.
+ftpRows=()
+for delay in "${delays[@]}"; do
+    for size in "${sizes[@]}"; do
+        run=$work/ftp-${size}M-${delay}ms
+        mkdir -p "$run/store" "$run/tmp"
+        chmod 0777 "$run/store" # the FTP server may run as another user
+        ln -s "../${size}M/image.bin" "$run/image.bin"
+        echo "bench: FTP, $size MiB, ${delay} ms added each way ..." >&2
+        lan=(--router-addr "$kAddr")
+        [ "$delay" -gt 0 ] && lan+=(--delay-ms "$delay" --delayer "$bin/nfdelay")
+        printf -v router 'exec %q --device addr=%s,module=VN100,answers=none,ftp=on --password %q --store %q 2> >(exec %q >%q)' \
+            "$bin/routersim" "$kAddr" "$kPassword" "$run/store" "$bin/linestamp" "$run/router.log"
+        set +e
+        "$root/tests/lan/testlan.sh" "${lan[@]}" --router "$router" -- \
+            bash "$0" --pc-ftp "$run" "$work/${size}M/fwupgrade-http" "$bin/linestamp" \
+            >"$run/lan.out" 2>"$run/lan.err"
+        status=$?
+        set -e
+        if [ "$status" -ne 0 ]; then
+            echo "bench: the test LAN run failed with status $status:" >&2
+            tail -20 "$run/lan.err" >&2
+            failures=$((failures + 1))
+            continue
+        fi
+        # At the device: the "stored" line of each name, its byte count, and the server's time of the data
+        # transfer of each (its "STOR PATH completed=1 bytes=N seconds=S" line).
+        read -r curlEnd curlBytes curlData oursEnd oursBytes oursData < <(awk -v store="$run/store" '
+            / routersim: ftp: stored [0-9]+ bytes in / {
+                if ($NF == store "/curl.bin" && !curlEnd) { curlEnd = $1; curlBytes = $(NF - 3) }
+                if ($NF == store "/image.bin" && !oursEnd) { oursEnd = $1; oursBytes = $(NF - 3) }
+            }
+            / STOR .* completed=1 / {
+                for (i = 1; i <= NF; ++i) if ($i ~ /^seconds=/) seconds = substr($i, 9)
+                if (index($0, " STOR " store "/curl.bin ") && !curlData) curlData = seconds
+                if (index($0, " STOR " store "/image.bin ") && !oursData) oursData = seconds
+            }
+            END { printf "%s %s %s %s %s %s\n", curlEnd ? curlEnd : "-", curlBytes ? curlBytes : "-",
+                  curlData ? curlData : "-", oursEnd ? oursEnd : "-", oursBytes ? oursBytes : "-",
+                  oursData ? oursData : "-" }' "$run/router.log")
+        oursStart=$(awk '/ Put Upgrade File without IDCheck >>/ { print $1; exit }' "$run/ours.out")
+        curlStart=$(awk '/ < 230 / { print $1; exit }' "$run/curl.err")
+        read -r curlPre curlTotal <"$run/curl.times" || true
+        rtt=$(sed -n 's/.* time=\([0-9.]*\) ms$/\1/p' "$run/ping.txt" | sort -g |
+            awk '{ t[NR] = $1 } END { if (NR) print NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }')
+        curlOk=no oursOk=no
+        if [ "$(cat "$run/curl.status")" = 0 ] && [ "$curlBytes" = $((size << 20)) ] &&
+            cmp -s "$run/image.bin" "$run/store/curl.bin"; then
+            curlOk=yes
+        fi
+        if [ "$(cat "$run/ours.status")" = 0 ] && [ "$oursBytes" = $((size << 20)) ] &&
+            cmp -s "$run/image.bin" "$run/store/image.bin" &&
+            grep -q ' Total upgrade file count in FTP mode: 1$' "$run/ours.out" &&
+            grep -q " Unsing FTP upgrade to : $kAddr success\$" "$run/ours.out"; then
+            oursOk=yes
+        fi
+        [ "$curlOk" = yes ] && [ "$oursOk" = yes ] || failures=$((failures + 1))
+        ftpRows+=("$size $delay ${rtt:--} ${oursStart:--} $oursEnd ${curlStart:--} $curlEnd $oursData $curlData \
+${curlPre:--} ${curlTotal:--} $(tail -1 "$run/ours.rss") $(tail -1 "$run/curl.rss") $oursOk $curlOk")
+    done
+done
+
+echo
+echo "FTP upload of one image to the device FTP server (pyftpdlib) on the test LAN: fwupgrade (unattended put)"
+echo "and curl -T --ftp-port -, both active mode"
+echo "  ours s: its \"Put Upgrade File without IDCheck\" line (after its login) to the device's \"stored\" line"
+echo "  curl s: the \"< 230\" line of its -v trace (its login's reply) to the device's \"stored\" line"
+echo "  (all lines stamped by bench/linestamp on one clock; connection, login and ours's device search left out)"
+echo "  ours data, curl data: the server's own time of the data transfer in ms (pyftpdlib seconds=, 1 ms steps)"
+echo "  curl -w s: curl's time_total - time_pretransfer (also holds the 226 reply)"
+echo "  RTT: median of 200 pings in the same run; RSS: peak, GNU time"
+echo
+printf '%s\n' "${ftpRows[@]}" | awk '
+    function num(x) { return x != "-" && x != "" }
+    function text(x) { return x < 0 ? "-" : sprintf("%.3f", x) }
+    function ms(x) { return num(x) ? sprintf("%.0f", 1000 * x) : "-" }
+    BEGIN {
+        printf "%-6s %-6s %8s | %8s %8s %9s | %9s %9s | %9s | %9s %9s | %s\n", "image", "delay", "RTT ms",
+               "ours s", "curl s", "ours/curl", "ours data", "curl data", "curl -w s", "ours KiB", "curl KiB",
+               "stored = image (ours, curl)"
+    }
+    {
+        size = $1; delay = $2; rtt = $3
+        ours = num($4) && num($5) ? $5 - $4 : -1
+        curl = num($6) && num($7) ? $7 - $6 : -1
+        curlW = num($10) && num($11) ? $11 - $10 : -1
+        ratio = (ours > 0 && curl > 0) ? sprintf("%.2f", ours / curl) : "-"
+        printf("%-6s %-6s %8s | %8s %8s %9s | %9s %9s | %9s | %9s %9s | %s, %s\n", size " MiB", "+" delay " ms",
+               rtt, text(ours), text(curl), ratio, ms($8), ms($9), text(curlW), $12, $13, $14, $15)
     }'
 echo
 echo "Runs and logs: $work"
