@@ -39,10 +39,13 @@
 # ours from its "Put Upgrade File without IDCheck" line (its stdout, stamped by bench/linestamp), curl from
 # the "< 230" reply line of its -v trace (its stderr, stamped the same way), to routersim's "stored" line
 # (its stderr, stamped the same way, on the same clock). Either span holds the commands after the login
-# (curl's PWD, TYPE, EPRT, STOR; ours's TYPE, PORT, STOR), the data connection, the image and the server's
+# (curl's PWD, EPRT, TYPE I, STOR; ours's with PORT), the data connection, the image and the server's
 # closing of the file. The connection, the login and ours's device search before them are left out. The
-# server's own time of each data transfer (pyftpdlib's "seconds=", in ms) and curl's time_total -
-# time_pretransfer are printed as well.
+# device's line passes from the server through routersim and can come a few ms late, so a second pair of
+# spans uses the clients' stamps only, from the same start to the line once the server's 226 is in (ours's
+# next log line, its walk going on once the upload returned; curl's "< 226"). The server's own time of
+# each data transfer (pyftpdlib's "seconds=", in ms) and curl's time_total - time_pretransfer are printed
+# as well.
 # Usage: bench/run.sh [BUILD-DIR]   (BENCH_SIZES="1 4 16" MiB and BENCH_DELAYS="0 1" ms choose the rows)
 set -euo pipefail
 
@@ -341,8 +344,17 @@ for delay in "${delays[@]}"; do
             END { printf "%s %s %s %s %s %s\n", curlEnd ? curlEnd : "-", curlBytes ? curlBytes : "-",
                   curlData ? curlData : "-", oursEnd ? oursEnd : "-", oursBytes ? oursBytes : "-",
                   oursData ? oursData : "-" }' "$run/router.log")
-        oursStart=$(awk '/ Put Upgrade File without IDCheck >>/ { print $1; exit }' "$run/ours.out")
-        curlStart=$(awk '/ < 230 / { print $1; exit }' "$run/curl.err")
+        # The clients' own stamps: after the login, and once the server's 226 is in (ours: the line after
+        # "Put", the walk going on once the upload returned; its "Total upgrade file count" line comes only
+        # after its QUIT).
+        read -r oursStart oursDone < <(awk '
+            start && !done { done = $1 }
+            / Put Upgrade File without IDCheck >>/ && !start { start = $1 }
+            END { printf "%s %s\n", start ? start : "-", done ? done : "-" }' "$run/ours.out")
+        read -r curlStart curlDone < <(awk '
+            / < 230 / && !start { start = $1 }
+            / < 226 / && !done { done = $1 }
+            END { printf "%s %s\n", start ? start : "-", done ? done : "-" }' "$run/curl.err")
         read -r curlPre curlTotal <"$run/curl.times" || true
         rtt=$(sed -n 's/.* time=\([0-9.]*\) ms$/\1/p' "$run/ping.txt" | sort -g |
             awk '{ t[NR] = $1 } END { if (NR) print NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }')
@@ -358,8 +370,9 @@ for delay in "${delays[@]}"; do
             oursOk=yes
         fi
         [ "$curlOk" = yes ] && [ "$oursOk" = yes ] || failures=$((failures + 1))
-        ftpRows+=("$size $delay ${rtt:--} ${oursStart:--} $oursEnd ${curlStart:--} $curlEnd $oursData $curlData \
-${curlPre:--} ${curlTotal:--} $(tail -1 "$run/ours.rss") $(tail -1 "$run/curl.rss") $oursOk $curlOk")
+        ftpRows+=("$size $delay ${rtt:--} $oursStart $oursEnd $curlStart $curlEnd $oursData $curlData \
+${curlPre:--} ${curlTotal:--} $(tail -1 "$run/ours.rss") $(tail -1 "$run/curl.rss") $oursOk $curlOk \
+$oursDone $curlDone")
     done
 done
 
@@ -368,7 +381,10 @@ echo "FTP upload of one image to the device FTP server (pyftpdlib) on the test L
 echo "and curl -T --ftp-port -, both active mode"
 echo "  ours s: its \"Put Upgrade File without IDCheck\" line (after its login) to the device's \"stored\" line"
 echo "  curl s: the \"< 230\" line of its -v trace (its login's reply) to the device's \"stored\" line"
-echo "  (all lines stamped by bench/linestamp on one clock; connection, login and ours's device search left out)"
+echo "  (all lines stamped by bench/linestamp on one clock; connection, login and ours's device search left out;"
+echo "  the device's line comes from the server through routersim, at times a few ms late)"
+echo "  ours 226 s, curl 226 s: the clients' own stamps only, from the same start to the line once the 226 is in"
+echo "  (ours: the next line of its log, its walk going on once the upload returned; curl: \"< 226\")"
 echo "  ours data, curl data: the server's own time of the data transfer in ms (pyftpdlib seconds=, 1 ms steps)"
 echo "  curl -w s: curl's time_total - time_pretransfer (also holds the 226 reply)"
 echo "  RTT: median of 200 pings in the same run; RSS: peak, GNU time"
@@ -378,18 +394,22 @@ printf '%s\n' "${ftpRows[@]}" | awk '
     function text(x) { return x < 0 ? "-" : sprintf("%.3f", x) }
     function ms(x) { return num(x) ? sprintf("%.0f", 1000 * x) : "-" }
     BEGIN {
-        printf "%-6s %-6s %8s | %8s %8s %9s | %9s %9s | %9s | %9s %9s | %s\n", "image", "delay", "RTT ms",
-               "ours s", "curl s", "ours/curl", "ours data", "curl data", "curl -w s", "ours KiB", "curl KiB",
-               "stored = image (ours, curl)"
+        printf "%-6s %-6s %8s | %8s %8s %9s | %10s %10s %13s | %9s %9s | %9s | %9s %9s | %s\n", "image", "delay",
+               "RTT ms", "ours s", "curl s", "ours/curl", "ours 226 s", "curl 226 s", "ours/curl 226",
+               "ours data", "curl data", "curl -w s", "ours KiB", "curl KiB", "stored = image (ours, curl)"
     }
     {
         size = $1; delay = $2; rtt = $3
         ours = num($4) && num($5) ? $5 - $4 : -1
         curl = num($6) && num($7) ? $7 - $6 : -1
         curlW = num($10) && num($11) ? $11 - $10 : -1
+        ours226 = num($4) && num($16) ? $16 - $4 : -1
+        curl226 = num($6) && num($17) ? $17 - $6 : -1
         ratio = (ours > 0 && curl > 0) ? sprintf("%.2f", ours / curl) : "-"
-        printf("%-6s %-6s %8s | %8s %8s %9s | %9s %9s | %9s | %9s %9s | %s, %s\n", size " MiB", "+" delay " ms",
-               rtt, text(ours), text(curl), ratio, ms($8), ms($9), text(curlW), $12, $13, $14, $15)
+        ratio226 = (ours226 > 0 && curl226 > 0) ? sprintf("%.2f", ours226 / curl226) : "-"
+        printf("%-6s %-6s %8s | %8s %8s %9s | %10s %10s %13s | %9s %9s | %9s | %9s %9s | %s, %s\n", size " MiB",
+               "+" delay " ms", rtt, text(ours), text(curl), ratio, text(ours226), text(curl226), ratio226,
+               ms($8), ms($9), text(curlW), $12, $13, $14, $15)
     }'
 echo
 echo "Runs and logs: $work"
