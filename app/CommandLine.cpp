@@ -54,7 +54,7 @@ void TUpgradeForm1::ApplyCommandLine()
         } else if (args.size() > 6) {
             CommandLineError();
         }
-    } else if (mode == "get" && args.size() == 7) {
+    } else if (mode == "get" && args.size() == 7 && GetParametersFit(args[4], args[5], args[6])) {
         char* area = settings.record.initFile;
         using namespace GetParameters;
         copyToField(area + kOffset, kOffsetWidth, args[4]);
@@ -66,6 +66,27 @@ void TUpgradeForm1::ApplyCommandLine()
     } else {
         CommandLineError();
     }
+}
+
+// A cut name would save the data to another file, a cut number fetch other data: too long is refused.
+bool TUpgradeForm1::GetParametersFit(const std::string& offset, const std::string& length,
+                                     const std::string& file)
+{
+    using namespace GetParameters;
+    const struct {
+        const std::string& text;
+        int width;
+        const char* what;
+    } fields[] = {{offset, kOffsetWidth, "offset"},
+                  {length, kLengthWidth, "length"},
+                  {file, kFileNameWidth, "local file name"}};
+    for (const auto& field : fields) {
+        if (field.text.size() < static_cast<std::size_t>(field.width)) continue;
+        m_view.addLine("The " + std::string{field.what} + " holds at most " +
+                       std::to_string(field.width - 1) + " characters: " + field.text);
+        return false;
+    }
+    return true;
 }
 
 void TUpgradeForm1::PresetFile(const std::string& path, std::string_view separator)

@@ -93,6 +93,7 @@ bool TUpgradeForm1::runStarted() const
 int TUpgradeForm1::exitStatus() const
 {
     if (m_lastRun == RunOutcome::Failed) return kExitFailed;
+    if (m_lastRun == RunOutcome::Succeeded) return kExitSucceeded;
     switch (upgradeState) {
     case UpgradeState::None:
         return kExitNeedsPerson;

@@ -60,6 +60,8 @@ public:
     void PasswordComBoxChange() override;
     void UserIDComBoxChange() override;
     void StopTimerTimer();
+    // The device data download of a "get" start, run by the first tick.
+    void DownloadRun();
 
     // Routines other parts of the program call.
     int ApplyControlSettings(); // -1 unreadable, 0 interactive, 1 put, 2 get, 3 set
@@ -141,6 +143,7 @@ private:
     bool FilesAtHand();
     void AutomaticExit();
     void CommandLineError();
+    bool GetParametersFit(const std::string& offset, const std::string& length, const std::string& file);
     void EndStart();
 
     MainWindowOps& m_view;
@@ -150,7 +153,7 @@ private:
     std::optional<std::string> m_givenPassword;
     // A run that ended without an upgrade state of its own: the device not answering, no method,
     // the watchdog's end. A new method pass clears it.
-    enum class RunOutcome { None, Failed };
+    enum class RunOutcome { None, Failed, Succeeded };
     RunOutcome m_lastRun = RunOutcome::None;
     bool m_closing = false;
     bool m_ending = false; // the watchdog has ended the program

@@ -9,11 +9,7 @@
 void TUpgradeForm1::StopTimerTimer()
 {
     if (settings.getPending) {
-        // The device data download comes with a later version; until then it ends as failed.
-        StopTimer->stop();
-        settings.getPending = 0;
-        m_view.addLine("Device data download is not available in this version.");
-        m_lastRun = RunOutcome::Failed;
+        DownloadRun();
         return;
     }
     if (autoUpgrade) {

@@ -25,6 +25,10 @@ public:
     int RunFtpUpgrade(std::atomic<std::uint16_t>& stopCounter, fw::WindowOps& window,
                       const EmbedFileRows& files, const std::string& address, const std::string& module,
                       const std::string& password);
+    // The device data download: remoteName ("offset#length") into localPath, which only a complete
+    // download replaces. 1 saved; -1 failed (the caller tries HTTP); -2 login refused; -3 another reply.
+    int GetRomDataByFtp(fw::WindowOps& window, const std::string& address, const std::string& password,
+                        const std::string& remoteName, const std::string& localPath);
     int NextFtpFile(int start);
     std::int64_t FtpUpgradeLength();
     // The watchdog's end: the running transfer gives up at once.

@@ -47,8 +47,19 @@ public:
     // The device's verdict on the upload: 1 or -1.
     int CheckUpgradeResult();
 
+    // The device data download: bytes of the device's stored data into fileName, which only a complete
+    // download replaces. 1, or -1 with resultText.
+    int GetRomData(fw::WindowOps& window, const std::string& address, std::uint16_t port,
+                   const std::string& fileName, int length, const std::string& offsetText,
+                   const std::string& lengthText);
+    // Its request; the offset and length texts together take at most kMaxRomDataTexts characters.
+    static std::string romDataRequest(const std::string& offsetText, const std::string& lengthText);
+    static constexpr std::size_t kMaxRomDataTexts = 29;
+
     // How message files met by the walk are shown; the walk's "File Error" box goes to the window.
     void setMessageShow(FileWalk::ShowMessage show) { m_show = std::move(show); }
+    // Where the "File Error" box of a bad request goes.
+    void setDialogs(fw::Dialogs* dialogs) { pkt->setDialogs(dialogs); }
     // Every socket wait gives up once this flag is set.
     void setStopFlag(const fw::StopFlag* stop);
 

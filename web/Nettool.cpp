@@ -3,6 +3,7 @@
 #include "platform/File.h"
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -76,6 +77,22 @@ std::unique_ptr<fw::TcpSocket> s_socketSlot;
 std::string_view zeroTerminated(const char* buffer, std::size_t size)
 {
     return {buffer, ::strnlen(buffer, size)};
+}
+
+// The Content-Length a reply header gives, or -1.
+std::int64_t contentLengthOf(std::string_view header)
+{
+    std::string lower{header};
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::size_t at = lower.find("\ncontent-length:");
+    if (at == std::string::npos) return -1;
+    std::size_t i = at + 16;
+    while (i < lower.size() && (lower[i] == ' ' || lower[i] == '\t')) ++i;
+    std::int64_t value = 0;
+    std::size_t digits = 0;
+    for (; i < lower.size() && lower[i] >= '0' && lower[i] <= '9' && digits < 18; ++i, ++digits)
+        value = value * 10 + (lower[i] - '0');
+    return digits > 0 ? value : -1;
 }
 
 } // namespace
@@ -260,7 +277,7 @@ Peer_sock_info SendPKT::ReceiveToFile(const std::string& fileName, fw::ProgressB
         errorText = "INVALID_SOCKET in receive data.";
         return info;
     }
-    if (fw::fileExists(fileName)) fw::renameFile(fileName, fileName + ".BAK");
+    // The caller writes to a file of its own and keeps any earlier one itself.
     fw::File file = fw::File::createTruncated(fileName);
     if (!file) {
         errorText = "ROM file create error";
@@ -268,6 +285,8 @@ Peer_sock_info SendPKT::ReceiveToFile(const std::string& fileName, fw::ProgressB
     }
     std::array<char, kSegment + 1> segment{};
     std::int32_t total = 0;
+    m_contentLength = -1;
+    m_bodyLength = 0;
     for (bool first = true;; first = false) {
         const long n = readSegment(segment.data(), first);
         if (n < 0) return info;
@@ -291,6 +310,7 @@ Peer_sock_info SendPKT::ReceiveToFile(const std::string& fileName, fw::ProgressB
                     errorText = "HTTP header parse length error !";
                     return info;
                 }
+                m_contentLength = contentLengthOf({segment.data(), static_cast<std::size_t>(bodyStart)});
             } else if (text.find(" 400 ") != std::string_view::npos) {
                 if (m_dialogs) m_dialogs->messageBox("error 03", "File Error", fw::BoxButtons::OkCancel);
                 errorText = "Bad Request !";
@@ -307,6 +327,7 @@ Peer_sock_info SendPKT::ReceiveToFile(const std::string& fileName, fw::ProgressB
         }
         if (progress) progress->setPosition(progress->position() + static_cast<int>(n));
         total += static_cast<std::int32_t>(n);
+        m_bodyLength += n - bodyStart;
     }
     info.peerAddress = m_peerAddress;
     info.peerPort = m_peerPort;

@@ -48,6 +48,11 @@ public:
     // Shortens the stall bound, for tests.
     void setStallBoundMs(int ms) { m_stallBoundMs = ms; }
 
+    // Of the last reply received to a file: the Content-Length its header gave (-1 none) and the body
+    // bytes that came.
+    std::int64_t lastContentLength() const { return m_contentLength; }
+    std::int64_t lastBodyLength() const { return m_bodyLength; }
+
     long timeOutSeconds = 3;
     long timeOutMicroseconds = 0;
     std::string errorText;
@@ -64,4 +69,6 @@ private:
     int m_stallBoundMs = kStallBoundMs;
     std::string m_peerAddress;
     std::uint16_t m_peerPort = 0;
+    std::int64_t m_contentLength = -1;
+    std::int64_t m_bodyLength = 0;
 };

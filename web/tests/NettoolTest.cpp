@@ -215,9 +215,10 @@ TEST(SendPKT, ReceiveToFileKeepsTheBodyAndJudgesTheStatusLine)
             EXPECT_EQ(progress.pos, row.length); // header bytes included
         }
         EXPECT_EQ(boxes.boxes.empty() ? std::string{} : boxes.boxes[0], row.box);
-        const auto backup = fw::File::openRead(target + ".BAK").readAll();
-        ASSERT_TRUE(backup);
-        EXPECT_EQ(backup->size(), 3u);
+        if (row.length >= 0) {
+            EXPECT_EQ(ex.pkt.lastContentLength(), 4);
+            EXPECT_EQ(ex.pkt.lastBodyLength(), 4);
+        }
     }
 }
 
