@@ -1,14 +1,17 @@
 // tools/routersim/FtpService.cpp: starts, watches and ends the FTP server children of the devices.
 #include "tools/routersim/FtpService.h"
 
+#include "tools/routersim/DataImage.h"
 #include "tools/routersim/Log.h"
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -68,9 +71,33 @@ FtpService::FtpService(const std::vector<Device>& devices, const FtpSettings& se
 FtpService::~FtpService()
 {
     for (const auto& child : m_children) stop(*child);
+    if (!m_imageDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_imageDir, ignored);
+    }
 }
 
-std::string FtpService::spawn(const Device& device, const std::string& script, Child& child)
+std::string FtpService::imageFile(std::string& path)
+{
+    if (!m_settings.dataImagePath.empty()) {
+        path = m_settings.dataImagePath;
+        return {};
+    }
+    std::string dir = (std::filesystem::temp_directory_path() / "routersim-image-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr)
+        return "cannot make a folder for the data image: " + std::string(std::strerror(errno));
+    m_imageDir = dir;
+    path = (std::filesystem::path(dir) / "image.bin").string();
+    const std::string image = builtinDataImage();
+    std::ofstream out(path, std::ios::binary);
+    out.write(image.data(), static_cast<std::streamsize>(image.size()));
+    out.close();
+    if (!out) return "cannot write the data image to " + path;
+    return {};
+}
+
+std::string FtpService::spawn(const Device& device, const std::string& script, const std::string& image,
+                              Child& child)
 {
     std::vector<std::string> args{ROUTERSIM_PYTHON3,
                                   script,
@@ -78,10 +105,13 @@ std::string FtpService::spawn(const Device& device, const std::string& script, C
                                   "--port=" + std::to_string(kFtpPort),
                                   std::string("--user=") + kFtpUser,
                                   "--password=" + m_password,
-                                  "--home=" + m_storeDir};
+                                  "--home=" + m_storeDir,
+                                  "--data-image=" + image};
     if (m_settings.refuseLogin) args.emplace_back("--refuse-login");
     if (m_settings.refuseName) args.push_back("--refuse-name=" + *m_settings.refuseName);
     if (m_settings.reply429Name) args.push_back("--reply-429=" + *m_settings.reply429Name);
+    if (m_settings.getRefuse) args.emplace_back("--get-refuse");
+    if (m_settings.getError) args.emplace_back("--get-error");
     if (m_settings.stallAfter) args.push_back("--stall-after=" + std::to_string(*m_settings.stallAfter));
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -154,9 +184,11 @@ std::string FtpService::start(std::chrono::milliseconds readyBound)
     std::string error;
     const std::string script = scriptPath(error);
     if (!error.empty()) return error;
+    std::string image;
+    if (error = imageFile(image); !error.empty()) return error;
     for (const Device& device : m_devices) {
         m_children.push_back(std::make_unique<Child>());
-        if (error = spawn(device, script, *m_children.back()); !error.empty()) {
+        if (error = spawn(device, script, image, *m_children.back()); !error.empty()) {
             m_children.pop_back();
             return error;
         }

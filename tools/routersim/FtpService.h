@@ -22,7 +22,7 @@ public:
                std::string storeDir, EventLoop& loop);
     FtpService(const FtpService&) = delete;
     FtpService& operator=(const FtpService&) = delete;
-    ~FtpService(); // ends every child: SIGTERM, SIGKILL after a bound
+    ~FtpService(); // ends every child: SIGTERM, SIGKILL after a bound; removes the built-in image's folder
 
     // Starts one child a device and waits up to readyBound for every child's ready line; from then on
     // their output is read in the loop. Returns the error text, empty on success.
@@ -37,7 +37,11 @@ private:
         bool ready = false;
     };
 
-    std::string spawn(const Device& device, const std::string& script, Child& child);
+    std::string spawn(const Device& device, const std::string& script, const std::string& image,
+                      Child& child);
+    // The file the children read the data image from: --data-image's, or the built-in image written to a
+    // private folder. Returns the error text, empty on success.
+    std::string imageFile(std::string& path);
     // Reads what there is and logs each full line; false at the end of the output.
     bool readLines(Child& child);
     void onReadable(Child& child);
@@ -49,6 +53,7 @@ private:
     std::string m_storeDir;
     EventLoop& m_loop;
     std::vector<std::unique_ptr<Child>> m_children;
+    std::string m_imageDir; // set: the private folder of the built-in data image, removed at the end
 };
 
 // The text a status of waitpid stands for, e.g. "status 1" or "signal SIGKILL".

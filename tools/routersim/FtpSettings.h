@@ -15,7 +15,9 @@ struct FtpSettings {
     std::optional<std::string> refuseName;   // a STOR of this name answers 550 before any data
     std::optional<std::string> reply429Name; // a STOR of this name is stored, then answered 429
     std::optional<std::uint64_t> stallAfter; // data bytes of a STOR read before the server stops reading
-    // Downloads of "offset#length" names are still to come; their settings go here.
+    bool getRefuse = false;                  // every RETR of an "offset#length" name answers 550
+    bool getError = false;                   // every RETR of an "offset#length" name answers 451
+    std::string dataImagePath; // empty: the built-in image, written to a private folder of the run
 };
 
 } // namespace routersim

@@ -46,6 +46,12 @@ std::optional<std::size_t> findHeadEnd(std::string_view bytes)
     std::size_t start = bytes.find('\n');
     if (start == std::string_view::npos) return std::nullopt;
     ++start; // past the request line
+    // The download of the data image carries no header lines: its first blank line ends it.
+    if (bytes.starts_with(kConfigRequestStart)) {
+        const std::string_view next = bytes.substr(start);
+        if (next.starts_with("\r\n")) return start + 2;
+        if (next.starts_with("\n")) return start + 1;
+    }
     bool sawHeader = false;
     while (true) {
         const std::size_t end = bytes.find('\n', start);

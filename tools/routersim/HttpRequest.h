@@ -26,10 +26,14 @@ struct HttpRequest {
     const std::string* header(std::string_view name) const;
 };
 
+// The start of the download of a stretch of the data image: "GET /config.bin?O=OFFSET&L=LENGTH HTTP/1.1".
+constexpr std::string_view kConfigRequestStart = "GET /config.bin";
+
 // The length of the head in bytes, its last blank line included, once it has come whole; nullopt while
 // more is due. The head ends at the first blank line after a header line: fwupgrade's login sends an
 // empty line straight after its request line and its headers after that, so the first blank line
-// of a request need not be its end.
+// of a request need not be its end. A request of the data image (kConfigRequestStart) without header lines
+// ends at the blank line right after its request line.
 std::optional<std::size_t> findHeadEnd(std::string_view bytes);
 
 struct ParsedHead {

@@ -1,6 +1,7 @@
 // tools/routersim/Options.cpp: parses the command line into the devices to stage.
 #include "tools/routersim/Options.h"
 
+#include "tools/routersim/DataImage.h"
 #include "tools/routersim/WebOptions.h"
 
 #include <algorithm>
@@ -8,6 +9,10 @@
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -134,6 +139,10 @@ std::string parseFtpOption(std::string_view option, std::string_view value, FtpS
         ftp.refuseLogin = true;
         return {};
     }
+    if (option == "--ftp-get-refuse" || option == "--ftp-get-error") {
+        (option == "--ftp-get-refuse" ? ftp.getRefuse : ftp.getError) = true;
+        return {};
+    }
     if (option == "--ftp-stall-after") {
         std::uint64_t bytes = 0;
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), bytes);
@@ -152,7 +161,19 @@ std::string parseFtpOption(std::string_view option, std::string_view value, FtpS
 }
 
 constexpr std::string_view kFtpOptions[] = {"--ftp-refuse-name", "--ftp-429", "--ftp-stall-after"};
-constexpr std::string_view kFtpFlags[] = {"--ftp-refuse-login"};
+constexpr std::string_view kFtpFlags[] = {"--ftp-refuse-login", "--ftp-get-refuse", "--ftp-get-error"};
+
+// The bytes of the --data-image file. Returns the error text, empty on success.
+std::string readDataImage(const std::string& path, std::string& image)
+{
+    if (path.empty()) return "--data-image wants a file";
+    std::error_code code;
+    if (!std::filesystem::is_regular_file(path, code)) return "--data-image " + path + " is not a file";
+    std::ifstream in(path, std::ios::binary);
+    image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) return "--data-image " + path + " cannot be read";
+    return {};
+}
 
 template <std::size_t N>
 bool isOneOf(std::string_view arg, const std::string_view (&options)[N])
@@ -222,6 +243,7 @@ ParsedOptions parseOptions(int argc, char** argv)
         webOption; // the first web option given but --password, to tell when no device has a web interface
     bool passwordGiven = false; // --password, of the web interface and of the FTP server
     std::string ftpOption;      // the first FTP option given, to tell when no device has an FTP server
+    std::optional<std::string> imagePath; // --data-image
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string spec;
@@ -243,6 +265,15 @@ ParsedOptions parseOptions(int argc, char** argv)
                 return parsed;
             }
             parsed.error = parseLoaderOption(arg, argv[++i], parsed.options.loader);
+            if (!parsed.error.empty()) return parsed;
+            continue;
+        } else if (arg == "--data-image") {
+            if (i + 1 >= argc) {
+                parsed.error = "--data-image needs a value";
+                return parsed;
+            }
+            imagePath = argv[++i];
+            parsed.error = readDataImage(*imagePath, parsed.options.web.dataImage);
             if (!parsed.error.empty()) return parsed;
             continue;
         } else if (isWebOption(arg) || isWebFlag(arg)) {
@@ -335,7 +366,21 @@ ParsedOptions parseOptions(int argc, char** argv)
         parsed.error = "--password is given, but no device has web=on or ftp=on";
         return parsed;
     }
-    const FtpSettings& ftp = parsed.options.ftp;
+    if (webAddresses.empty() && ftpAddresses.empty() && imagePath) {
+        parsed.error = "--data-image is given, but no device has web=on or ftp=on";
+        return parsed;
+    }
+    FtpSettings& ftp = parsed.options.ftp;
+    if (ftp.getRefuse && ftp.getError) {
+        parsed.error = "--ftp-get-refuse and --ftp-get-error cannot both be given";
+        return parsed;
+    }
+    if (imagePath) {
+        std::error_code ignored;
+        ftp.dataImagePath = std::filesystem::absolute(*imagePath, ignored).string();
+    } else {
+        parsed.options.web.dataImage = builtinDataImage();
+    }
     if (ftp.refuseName && ftp.reply429Name && *ftp.refuseName == *ftp.reply429Name) {
         parsed.error = "--ftp-refuse-name and --ftp-429 name the same file";
         return parsed;

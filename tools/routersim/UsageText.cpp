@@ -6,7 +6,7 @@ namespace routersim {
 const char* usageText()
 {
     return R"(Usage: routersim --device SPEC [--device SPEC...] [LOADER OPTIONS] [WEB OPTIONS]
-                 [FTP OPTIONS]
+                 [FTP OPTIONS] [--data-image FILE]
 
 Simulates small routers on the LAN for the device search of fwupgrade, the TFTP
 recovery of crashed ones and the web and FTP upgrades of working ones. It binds
@@ -70,6 +70,13 @@ followed by the device closing the connection:
                  bytes, images, end marker "\r\n----\r\n"), or a standard one
                  as curl -F "FN=@FILE" sends it ("Expect: 100-continue" is
                  answered); the images are written to the store as they come
+  GET /config.bin?O=OFFSET&L=LENGTH  a stretch of the data image (see DATA
+                 IMAGE), sent as "GET /config.bin?O=OFFSET&L=LENGTH HTTP/1.1"
+                 and a blank line, no header lines, no login needed: "200 OK"
+                 with "Content-Type: application/octet-stream", Content-Length
+                 N and bytes OFFSET .. OFFSET+N-1 (N = LENGTH, clipped to the
+                 image's end). A query other than O and L in decimal answers
+                 400 and is logged as a protocol error.
   A request's head is read up to the blank line after its headers, so the
   login's empty line after its request line does not end it. Every difference
   from the bytes fwupgrade sends, a Content-Length other than the body's size
@@ -107,6 +114,13 @@ WEB OPTIONS (for every web device):
                         until the client closes it; repeatable
   --stall-upload-after N  stop reading an upload after N body bytes and keep
                         the connection open, so the client's send blocks
+  --config-fault F      GET /config.bin fails (it is answered 200 OK without):
+                        400    "HTTP/1.1 400 Bad Request" and a blank line only
+                        404    a 404 Not Found page
+                        cut    the 200 OK head with the full Content-Length,
+                               then only the first half of the bytes, and the
+                               close
+                        no-ok  a "500 Internal Server Error" page
   --store DIR           also takes the uploads: each upload's images, back to
                         back without the end marker, go to DIR/upload-1.bin,
                         upload-2.bin, ... (counted per run), logged as
@@ -130,7 +144,21 @@ FTP OPTIONS (for every FTP device):
   --ftp-stall-after N   stop reading the data connection of each STOR after N
                         bytes and keep it open, so the client's upload stalls;
                         nothing is stored
-  (Downloads of "offset#length" names are not served yet.)
+  --ftp-get-refuse      answer every RETR of an "offset#length" name with 550
+  --ftp-get-error       answer every RETR of an "offset#length" name "451
+                        Requested action aborted: local error in processing."
+A RETR of a name "OFFSET#LENGTH" (decimal, e.g. "256#16", in a URL "256%2316")
+serves bytes OFFSET .. OFFSET+LENGTH-1 of the data image (clipped to its end),
+logged as "routersim: ftp: serving N bytes of the data image from OFFSET for
+NAME"; no such file is in the store. Any other RETR reads the store.
+
+DATA IMAGE (the stored data of every device with web=on or ftp=on, which
+GET /config.bin and the FTP RETR of "OFFSET#LENGTH" read):
+  --data-image FILE     the bytes of FILE (read at the start; it must exist)
+  without it            a built-in image of 65536 bytes whose byte i is
+                        (i * 7 + 3) & 0xFF; the FTP servers read it from a
+                        private temporary folder that routersim removes at its
+                        end
 
 Prints one line per datagram received and sent and per web request on stderr,
 "routersim: ready" on stdout once its sockets are bound and every FTP server
@@ -143,6 +171,8 @@ Examples:
             --store /tmp/uploads
   routersim --device addr=192.168.0.1,module=XY,web=on,ftp=on --store /tmp/up \
             --ftp-stall-after 65536
+  routersim --device addr=192.168.0.1,module=XY,web=on,ftp=on --store /tmp/up \
+            --data-image /tmp/flash.bin --config-fault cut
 
 Exit status: 0 ended by a signal, 1 runtime failure, 2 bad command line.
 )";

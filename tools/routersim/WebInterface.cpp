@@ -2,6 +2,7 @@
 // and the upload, and the pages they carry.
 #include "tools/routersim/WebInterface.h"
 
+#include "tools/routersim/DataImage.h"
 #include "tools/routersim/HttpReply.h"
 #include "tools/routersim/RequestShapes.h"
 
@@ -85,7 +86,24 @@ WebReply longVerdict()
     return reply(200, body);
 }
 
+constexpr std::string_view kConfigPath = "/config.bin";
+
+// The decimal digits of a query value, as a number; nullopt for anything else.
+std::optional<std::uint64_t> decimal(std::string_view text)
+{
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return number;
+}
+
 } // namespace
+
+std::string configRequest(std::string_view offset, std::string_view length)
+{
+    return "GET " + std::string(kConfigPath) + "?O=" + std::string(offset) + "&L=" + std::string(length) +
+           " HTTP/1.1\r\n\r\n";
+}
 
 std::string resultTag(std::string_view code)
 {
@@ -102,6 +120,9 @@ WebAnswer WebInterface::onRequest(const HttpRequest& request, std::string_view h
     if (request.target.starts_with("/cgi-bin/logi")) return onLogin(request, head, context);
     if (request.target == "/") return onIndex(request, head, context);
     if (request.target == "/upg" && request.method == "POST") return onUpload(request, head);
+    if (request.method == "GET" &&
+        (request.target == kConfigPath || request.target.starts_with(std::string(kConfigPath) + "?")))
+        return onConfig(request, head);
     WebAnswer answer;
     const bool known = request.method == "GET" || request.method == "POST";
     answer.reply = statusPage(known ? 404 : 501);
@@ -275,6 +296,81 @@ WebAnswer WebInterface::onUpload(const HttpRequest& request, std::string_view he
     answer.closeEarly = m_settings.closeEarly.has(WebRequest::Upload);
     answer.keepOpen = m_settings.keepOpen.has(WebRequest::Upload);
     answer.note = plan.form == UploadBody::Form::Device ? "upload" : "upload, standard multipart";
+    return answer;
+}
+
+WebAnswer WebInterface::onConfig(const HttpRequest& request, std::string_view head) const
+{
+    WebAnswer answer;
+    answer.kind = RequestKind::Config;
+    const std::size_t question = request.target.find('?');
+    const std::string_view query = question == std::string::npos
+                                       ? std::string_view{}
+                                       : std::string_view(request.target).substr(question + 1);
+    std::optional<std::string_view> offsetText;
+    std::optional<std::string_view> lengthText;
+    std::string bad;
+    std::size_t start = 0;
+    while (bad.empty() && start <= query.size() && !query.empty()) {
+        const std::size_t end = std::min(query.find('&', start), query.size());
+        const std::string_view field = query.substr(start, end - start);
+        const std::size_t equals = field.find('=');
+        const std::string_view key = field.substr(0, equals);
+        const std::string_view value = equals == std::string_view::npos ? "" : field.substr(equals + 1);
+        std::optional<std::string_view>* slot = key == "O" ? &offsetText : key == "L" ? &lengthText : nullptr;
+        if (slot == nullptr || equals == std::string_view::npos)
+            bad = "has the field " + quoted(field) + ", not O=OFFSET or L=LENGTH";
+        else if (slot->has_value())
+            bad = "gives " + std::string(key) + " twice";
+        else
+            *slot = value;
+        start = end + 1;
+    }
+    if (bad.empty() && (!offsetText || !lengthText))
+        bad = std::string("has no ") + (!offsetText ? "O" : "L") + "=";
+    std::optional<std::uint64_t> offset;
+    std::optional<std::uint64_t> length;
+    if (bad.empty()) {
+        offset = decimal(*offsetText);
+        length = decimal(*lengthText);
+        if (!offset || !length)
+            bad = std::string(!offset ? "O=" + quoted(*offsetText) : "L=" + quoted(*lengthText)) +
+                  " is not a decimal number from 0";
+    }
+    if (!bad.empty()) {
+        answer.protocolErrors.push_back("data image request " + quoted(request.target) + " " + bad);
+        answer.reply = statusPage(400);
+        answer.note = "data image, bad query";
+        return answer;
+    }
+    if (const auto difference = firstDifference(head, configRequest(*offsetText, *lengthText)))
+        answer.protocolErrors.push_back("data image request " + *difference);
+    const std::string_view stretch = imageStretch(m_settings.dataImage, *offset, *length);
+    const std::string range = std::to_string(stretch.size()) + " bytes from " + std::to_string(*offset);
+    switch (m_settings.configFault) {
+    case ConfigFault::BadRequest:
+        answer.reply = WebReply{"HTTP/1.1 400 Bad Request\r\n\r\n", "400 Bad Request"};
+        answer.note = "data image, 400 as told";
+        return answer;
+    case ConfigFault::NotFound:
+        answer.reply = statusPage(404);
+        answer.note = "data image, 404 as told";
+        return answer;
+    case ConfigFault::NotOk:
+        answer.reply = statusPage(500);
+        answer.note = "data image, 500 as told";
+        return answer;
+    case ConfigFault::Cut:
+    case ConfigFault::None:
+        break;
+    }
+    const bool cut = m_settings.configFault == ConfigFault::Cut;
+    std::string bytes = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                        std::to_string(stretch.size()) + "\r\n\r\n";
+    bytes += cut ? stretch.substr(0, stretch.size() / 2) : stretch;
+    answer.reply = WebReply{std::move(bytes), "200 OK"};
+    answer.note = "data image, " + range +
+                  (cut ? ", cut after " + std::to_string(stretch.size() / 2) + " bytes as told" : "");
     return answer;
 }
 

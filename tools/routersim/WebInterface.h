@@ -22,7 +22,7 @@ constexpr std::string_view kPasswordWrong = "0003";
 // The client reads at most this many bytes of an upload's verdict.
 constexpr std::size_t kMaxVerdictLength = 1463;
 
-enum class RequestKind { Login, Index, Upload, Other };
+enum class RequestKind { Login, Index, Upload, Config, Other };
 
 struct WebReply {
     std::string bytes;
@@ -71,6 +71,7 @@ private:
     WebAnswer onLogin(const HttpRequest& request, std::string_view head, RequestContext context);
     WebAnswer onIndex(const HttpRequest& request, std::string_view head, RequestContext context) const;
     WebAnswer onUpload(const HttpRequest& request, std::string_view head) const;
+    WebAnswer onConfig(const HttpRequest& request, std::string_view head) const;
     std::optional<std::uint16_t> redirectTarget(std::uint16_t port) const;
 
     const WebSettings& m_settings;
@@ -79,6 +80,9 @@ private:
     std::map<std::uint32_t, bool> m_lastLogin; // client -> whether its last login had the right password
     bool m_served404 = false;
 };
+
+// The request of a stretch of the data image as fwupgrade sends it.
+std::string configRequest(std::string_view offset, std::string_view length);
 
 // The result tag as the pages carry it, e.g. "<!--CAS:8003-->".
 std::string resultTag(std::string_view code);

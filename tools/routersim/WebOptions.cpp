@@ -10,8 +10,8 @@ namespace routersim {
 namespace {
 
 constexpr std::string_view kValueOptions[] = {
-    "--password", "--user",        "--web-kind",  "--redirect",
-    "--verdict",  "--close-early", "--keep-open", "--stall-upload-after"};
+    "--password",    "--user",      "--web-kind",           "--redirect",    "--verdict",
+    "--close-early", "--keep-open", "--stall-upload-after", "--config-fault"};
 constexpr std::string_view kFlags[] = {"--redirect-forever", "--login-404-once"};
 
 template <typename Number>
@@ -102,6 +102,17 @@ std::string parseWebOption(std::string_view option, std::string_view value, WebS
         return parseRequests(option, value, web.closeEarly);
     } else if (option == "--keep-open") {
         return parseRequests(option, value, web.keepOpen);
+    } else if (option == "--config-fault") {
+        if (value == "400")
+            web.configFault = ConfigFault::BadRequest;
+        else if (value == "404")
+            web.configFault = ConfigFault::NotFound;
+        else if (value == "cut")
+            web.configFault = ConfigFault::Cut;
+        else if (value == "no-ok")
+            web.configFault = ConfigFault::NotOk;
+        else
+            return "--config-fault wants 400, 404, cut or no-ok";
     } else if (option == "--stall-upload-after") {
         std::uint64_t bytes = 0;
         if (!parseNumber<std::uint64_t>(value, 0, UINT64_MAX, bytes))

@@ -45,6 +45,15 @@ struct Verdict {
     int status = 0;            // Status
 };
 
+// How the download of the data image (GET /config.bin) fails, if it does.
+enum class ConfigFault {
+    None,
+    BadRequest, // "HTTP/1.1 400 Bad Request" and nothing more
+    NotFound,   // the 404 page
+    Cut,        // the full Content-Length, half the body, then the close
+    NotOk,      // a 500 page
+};
+
 struct WebSettings {
     std::string password = "admin";
     std::string user = "admin"; // of Basic authorization
@@ -56,6 +65,8 @@ struct WebSettings {
     WebRequestSet closeEarly;
     WebRequestSet keepOpen;
     std::optional<std::uint64_t> stallUploadAfter; // body bytes read before the device stops reading
+    ConfigFault configFault = ConfigFault::None;
+    std::string dataImage; // the device's stored data, which GET /config.bin reads
 
     // The ports a web device listens on: 80 first, then the redirect targets.
     std::vector<std::uint16_t> ports() const

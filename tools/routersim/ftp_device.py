@@ -4,13 +4,15 @@
 # command line asks for. Prints "ftp_device: ready" on stdout once it listens; every other line it writes
 # (stdout and stderr) is a log line that routersim passes on with its own prefix.
 import argparse
+import io
 import logging
 import os
+import re
 import signal
 import sys
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FileProducer, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 READY_LINE = "ftp_device: ready"
@@ -29,7 +31,12 @@ def parse_args():
                         help="a STOR of this name takes the data, keeps the file and answers 429")
     parser.add_argument("--stall-after", type=int, default=None,
                         help="stop reading a STOR's data connection after this many bytes")
-    # Downloads of "offset#length" names are not served yet; their switches go here.
+    parser.add_argument("--data-image", required=True,
+                        help="the file of the device's stored data, read by RETR of \"offset#length\" names")
+    parser.add_argument("--get-refuse", action="store_true",
+                        help="answer every RETR of an \"offset#length\" name 550")
+    parser.add_argument("--get-error", action="store_true",
+                        help="answer every RETR of an \"offset#length\" name 451")
     return parser.parse_args()
 
 
@@ -103,8 +110,54 @@ def drop(file):
     say("dropped the incomplete upload %s" % file)
 
 
-def make_handler(args, authorizer):
+# A RETR of such a name reads a stretch of the data image: decimal offset and length.
+STRETCH_NAME = re.compile(r"([0-9]+)#([0-9]+)")
+
+
+class Stretch(io.BytesIO):
+    """The bytes of one download, with the name pyftpdlib logs the transfer under."""
+
+    def __init__(self, data, name):
+        super().__init__(data)
+        self.name = name
+
+
+def make_handler(args, authorizer, image):
+    def stretch_of(file):
+        """The offset and length of an "OFFSET#LENGTH" name, else None."""
+        match = STRETCH_NAME.fullmatch(os.path.basename(file))
+        return None if match is None else (int(match.group(1)), int(match.group(2)))
+
     class DeviceFTPHandler(FTPHandler):
+        def ftp_SIZE(self, path):
+            # A client that asks for the size before its RETR (curl does) is told the clipped length.
+            stretch = stretch_of(path)
+            if stretch is None or self._current_type == "a":
+                return super().ftp_SIZE(path)
+            offset, length = stretch
+            self.respond("213 %d" % len(image[offset:offset + length]))
+            return None
+
+        def ftp_RETR(self, file):
+            match = STRETCH_NAME.fullmatch(os.path.basename(file))
+            if match is None:
+                return super().ftp_RETR(file)
+            name = match.group(0)
+            if args.get_refuse:
+                self.respond("550 %s: no such stretch of the stored data." % name)
+                return None
+            if args.get_error:
+                self.respond("451 Requested action aborted: local error in processing.")
+                return None
+            self._restart_position = 0
+            offset, length = int(match.group(1)), int(match.group(2))
+            data = image[offset:offset + length]
+            say("serving %d bytes of the data image from %d for %s" % (len(data), offset, name))
+            stretch = Stretch(data, name)
+            self.push_dtp_data(FileProducer(stretch, self._current_type), isproducer=True, file=stretch,
+                               cmd="RETR")
+            return name
+
         def ftp_STOR(self, file, mode="w"):
             if args.refuse_name is not None and os.path.basename(file) == args.refuse_name:
                 self.respond("550 Not enough space for %s." % args.refuse_name)
@@ -141,7 +194,13 @@ def main():
     logging.basicConfig(stream=sys.stdout, level=logging.INFO, format="%(message)s")
     authorizer = RefusingAuthorizer() if args.refuse_login else DummyAuthorizer()
     authorizer.add_user(args.user, args.password, os.path.abspath(args.home), perm="elradfmw")
-    handler = make_handler(args, authorizer)
+    try:
+        with open(args.data_image, "rb") as image_file:
+            image = image_file.read()
+    except OSError as error:
+        say("cannot read the data image %s: %s" % (args.data_image, error))
+        return 1
+    handler = make_handler(args, authorizer, image)
     try:
         server = FTPServer((args.address, args.port), handler)
     except OSError as error:

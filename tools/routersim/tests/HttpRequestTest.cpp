@@ -35,17 +35,21 @@ TEST_P(HeadEnd, IsTheBlankLineAfterTheHeaders)
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, HeadEnd,
-    testing::Values(EndCase{"LoginWithAnEmptyLineAfterItsRequestLine", kLogin, kLogin.size()},
-                    EndCase{"LoginCutAtItsFirstBlankLineIsNotWhole", kLoginLine + "\r\n", std::nullopt},
-                    EndCase{"LoginCutInsideItsHeadersIsNotWhole", kLogin.substr(0, kLogin.size() - 2),
-                            std::nullopt},
-                    EndCase{"LoginRetryWithRdBegin", kLoginLine + "rd=begin\r\n" + kHeaders,
-                            kLoginLine.size() + 10 + kHeaders.size()},
-                    EndCase{"UploadHeadEndsBeforeItsBody",
-                            "POST /upg HTTP/1.0\r\nContent-Length: 5\r\n\r\n-----\r\n\r\n", 41},
-                    EndCase{"HeadWithoutHeadersWaitsForMore", "GET / HTTP/1.0\r\n\r\n", std::nullopt},
-                    EndCase{"BareLineFeedsEndLinesToo", "GET / HTTP/1.0\nHost: a\n\n", 24},
-                    EndCase{"NothingYet", "GET / HTT", std::nullopt}),
+    testing::Values(
+        EndCase{"LoginWithAnEmptyLineAfterItsRequestLine", kLogin, kLogin.size()},
+        EndCase{"LoginCutAtItsFirstBlankLineIsNotWhole", kLoginLine + "\r\n", std::nullopt},
+        EndCase{"LoginCutInsideItsHeadersIsNotWhole", kLogin.substr(0, kLogin.size() - 2), std::nullopt},
+        EndCase{"LoginRetryWithRdBegin", kLoginLine + "rd=begin\r\n" + kHeaders,
+                kLoginLine.size() + 10 + kHeaders.size()},
+        EndCase{"UploadHeadEndsBeforeItsBody", "POST /upg HTTP/1.0\r\nContent-Length: 5\r\n\r\n-----\r\n\r\n",
+                41},
+        EndCase{"HeadWithoutHeadersWaitsForMore", "GET / HTTP/1.0\r\n\r\n", std::nullopt},
+        EndCase{"DataImageRequestEndsAtItsBlankLine", "GET /config.bin?O=256&L=16 HTTP/1.1\r\n\r\n", 39},
+        EndCase{"DataImageRequestWithHeadersEndsAfterThem",
+                "GET /config.bin?O=1&L=2 HTTP/1.1\r\nHost: a\r\n\r\n", 45},
+        EndCase{"DataImageRequestLineAloneIsNotWhole", "GET /config.bin?O=1&L=2 HTTP/1.1\r\n", std::nullopt},
+        EndCase{"BareLineFeedsEndLinesToo", "GET / HTTP/1.0\nHost: a\n\n", 24},
+        EndCase{"NothingYet", "GET / HTT", std::nullopt}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ParseHead, KeepsTheLoginsExtraLineApartFromItsHeaders)
