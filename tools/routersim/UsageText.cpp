@@ -150,7 +150,9 @@ FTP OPTIONS (for every FTP device):
 A RETR of a name "OFFSET#LENGTH" (decimal, e.g. "256#16", in a URL "256%2316")
 serves bytes OFFSET .. OFFSET+LENGTH-1 of the data image (clipped to its end),
 logged as "routersim: ftp: serving N bytes of the data image from OFFSET for
-NAME"; no such file is in the store. Any other RETR reads the store.
+NAME"; no such file is in the store. A SIZE of such a name answers 213 and
+that clipped length (the switches above leave it so). Any other RETR or SIZE
+reads the store.
 
 DATA IMAGE (the stored data of every device with web=on or ftp=on, which
 GET /config.bin and the FTP RETR of "OFFSET#LENGTH" read):
