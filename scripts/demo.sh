@@ -3,8 +3,8 @@
 # record for an unattended "put", then runs them on the console front end on the test LAN. First a
 # crashed simulated router waits in its boot loader at 192.168.1.1 and is recovered over TFTP; then a
 # normal router at 192.168.1.2 is upgraded over its web interface; then a router of unknown kind at
-# 192.168.1.3 (it answers only the echo) is upgraded over FTP. After each run the demo compares what
-# the router stored with the images.
+# 192.168.1.3 (it answers only the echo) is upgraded over FTP; last, a "get" fetches a stretch of
+# that router's stored data. After each run the demo compares what arrived with what was sent.
 # Usage: scripts/demo.sh [BUILD-DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -135,12 +135,33 @@ for image in kernel.bin rootfs.bin; do
     fi
 done
 
+# The download: 64 bytes from offset 0x100 of the router's stored data, over FTP.
+head -c 65536 /dev/urandom > "$demo/device-data.bin"
+rm -f "$demo/rom-part.bin"
+echo "== fwupgrade get on the test LAN: 64 bytes at 0x100 of the data of the router at 192.168.1.3"
+set +e
+"$root/tests/lan/testlan.sh" --router-addr 192.168.1.3 \
+    --router "$build/bin/routersim --device addr=192.168.1.3,module=VN300,answers=normal,ftp=on,web=on \
+              --password demo-secret --store $demo/ftp-store --data-image $demo/device-data.bin" \
+    -- env -C "$demo" TMPDIR="$demo/tmp" FWUPGRADE_CONSOLE=1 \
+    "$build/bin/fwupgrade" get 192.168.1.3 demo-secret null 0x100 64 rom-part.bin 2>&1 |
+    grep -v '^testlan:\|^routersim: \(recv\|send\)'
+getStatus=${PIPESTATUS[0]}
+set -e
+echo "== what the download saved ($demo/rom-part.bin)"
+if cmp -s <(tail -c +257 "$demo/device-data.bin" | head -c 64) "$demo/rom-part.bin"; then
+    echo "   rom-part.bin: 64 bytes, the same as bytes 256 to 319 of the router's data"
+    matched=$((matched + 1))
+else
+    echo "   rom-part.bin: missing or different from bytes 256 to 319 of the router's data"
+fi
+
 left=$(find "$demo/tmp" -mindepth 1 | wc -l)
-if [ "$tftpStatus" -eq 0 ] && [ "$httpStatus" -eq 0 ] && [ "$ftpStatus" -eq 0 ] && [ "$matched" -eq 5 ] &&
-    [ "$left" -eq 0 ]; then
+if [ "$tftpStatus" -eq 0 ] && [ "$httpStatus" -eq 0 ] && [ "$ftpStatus" -eq 0 ] && [ "$getStatus" -eq 0 ] &&
+    [ "$matched" -eq 6 ] && [ "$left" -eq 0 ]; then
     echo "== demo ended as expected: every run exit status 0, every image stored byte for byte, no temporary file left"
     exit 0
 fi
-echo "== demo failed: exit status $tftpStatus, $httpStatus and $ftpStatus (expected 0), $matched of 5 stores" \
-    "match, $left temporary file(s) left" >&2
+echo "== demo failed: exit status $tftpStatus, $httpStatus, $ftpStatus and $getStatus (expected 0), $matched of 6" \
+    "comparisons match, $left temporary file(s) left" >&2
 exit 1
