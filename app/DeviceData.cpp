@@ -67,34 +67,7 @@ void TUpgradeForm1::DownloadRun()
     try {
         loginResult = CheckPassword(password, address);
         if (loginResult < 0) {
-            const auto box = [this](const char* text) {
-                m_view.messageBox(text, std::nullopt, fw::BoxButtons::Ok);
-            };
-            switch (loginResult) {
-            case kLoginRejected:
-                m_view.messageBox("Incorrect password. Please check and input again!",
-                                  "Authentication Failed", fw::BoxButtons::Ok);
-                m_view.setStatus("Your input password is incorrect, please check again.");
-                break;
-            case kLoginReceiveError:
-                box("Receive response error 7");
-                break;
-            case kLoginSendError:
-                box("Send request error");
-                break;
-            case kLoginBadPort:
-                box("Port command error");
-                break;
-            case kLoginBadRequest:
-                box("Bad request");
-                break;
-            case kLoginNoCgi:
-                box("No CGI found");
-                break;
-            default:
-                m_view.addLine("Unknow Error while check password");
-                break;
-            }
+            PasswordBoxes(loginResult, "Receive response error 7");
             return;
         }
         auto http = std::make_unique<SendHTTP>();

@@ -138,6 +138,8 @@ private:
     bool TftpStep();
     bool HttpStep();
     bool PasswordRefused();
+    // The box (or log line) of a refused password check; receiveError is the text of a receive error.
+    void PasswordBoxes(int code, const char* receiveError);
     void UserNameRefused();
     bool FtpStep();
     bool FilesAtHand();

@@ -167,18 +167,26 @@ bool TUpgradeForm1::HttpStep()
 // follows.
 bool TUpgradeForm1::PasswordRefused()
 {
-    const auto box = [this](const char* text) { m_view.messageBox(text, std::nullopt, fw::BoxButtons::Ok); };
-    switch (loginResult) {
-    case kLoginAsksAuth:
+    if (loginResult == kLoginAsksAuth) {
         tryBasicAuth = 1;
-        break;
+        return false;
+    }
+    PasswordBoxes(loginResult, "Receive response error 4");
+    upgradeState = UpgradeState::HttpFailed;
+    return true;
+}
+
+void TUpgradeForm1::PasswordBoxes(int code, const char* receiveError)
+{
+    const auto box = [this](const char* text) { m_view.messageBox(text, std::nullopt, fw::BoxButtons::Ok); };
+    switch (code) {
     case kLoginRejected:
         m_view.messageBox("Incorrect password. Please check and input again!", "Authentication Failed",
                           fw::BoxButtons::Ok);
         m_view.setStatus("Your input password is incorrect, please check again.");
         break;
     case kLoginReceiveError:
-        box("Receive response error 4");
+        box(receiveError);
         break;
     case kLoginSendError:
         box("Send request error");
@@ -196,9 +204,6 @@ bool TUpgradeForm1::PasswordRefused()
         m_view.addLine("Unknow Error while check password");
         break;
     }
-    if (tryBasicAuth) return false;
-    upgradeState = UpgradeState::HttpFailed;
-    return true;
 }
 
 void TUpgradeForm1::UserNameRefused()

@@ -4,18 +4,13 @@
 
 #include <string_view>
 
-namespace {
-
-// The server's reply code at the start of an error text, or empty.
-std::string replyCode(const std::string& message)
+std::string replyCodeOf(const std::string& message)
 {
     if (message.size() < 3) return {};
     for (int i = 0; i < 3; ++i)
         if (message[i] < '0' || message[i] > '9') return {};
     return message.substr(0, 3);
 }
-
-} // namespace
 
 std::string remoteNameOf(const std::string& path)
 {
@@ -135,7 +130,7 @@ int TmyFTPForm::RunFtpUpgrade(std::atomic<std::uint16_t>& stopCounter, fw::Windo
                 ++uploadCount;
             } catch (const fw::FtpError& error) {
                 const std::string message = error.what();
-                if (replyCode(message) == "550") {
+                if (replyCodeOf(message) == "550") {
                     NMFTP1.Disconnect();
                     m_window->setStatus("Please ReSelect Upgrade File Again.");
                     m_window->addLine("Upgrade File Error");
@@ -148,7 +143,7 @@ int TmyFTPForm::RunFtpUpgrade(std::atomic<std::uint16_t>& stopCounter, fw::Windo
         }
     } catch (const fw::FtpError& error) {
         const std::string message = error.what();
-        if (replyCode(message) == "530") {
+        if (replyCodeOf(message) == "530") {
             NMFTP1.Disconnect();
             m_window->addLine("Password Error");
             resultText = "Incorrect password. Please check and input again!";

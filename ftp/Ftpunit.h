@@ -62,5 +62,8 @@ private:
     WalkProgress m_walk;
 };
 
+// The server's three-digit reply code at the start of an error text, or empty.
+std::string replyCodeOf(const std::string& message);
+
 // The name a file is stored under: the last part of its path, a final ".tmp" (exactly so) removed.
 std::string remoteNameOf(const std::string& path);

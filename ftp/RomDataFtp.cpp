@@ -3,18 +3,6 @@
 #include "ftp/Ftpunit.h"
 #include "platform/ReplacingFile.h"
 
-namespace {
-
-std::string replyCodeOf(const std::string& message)
-{
-    if (message.size() < 3) return {};
-    for (int i = 0; i < 3; ++i)
-        if (message[i] < '0' || message[i] > '9') return {};
-    return message.substr(0, 3);
-}
-
-} // namespace
-
 int TmyFTPForm::GetRomDataByFtp(fw::WindowOps& window, const std::string& address,
                                 const std::string& password, const std::string& remoteName,
                                 const std::string& localPath)
