@@ -5,6 +5,7 @@
 #include "tests/lan/Subprocess.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -49,6 +50,13 @@ std::vector<std::string> leftoversOf(const std::string& harnessErr, const std::s
 std::vector<std::string> leftoversAfter(const std::string& harnessErr, const std::string& marker,
                                         std::chrono::milliseconds timeout);
 std::size_t countLines(const std::string& text, std::string_view prefix);
+
+// The text quoted for a POSIX shell.
+std::string shellQuote(const std::string& text);
+// Bytes that differ from seed to seed and from block to block.
+std::string fileBytes(std::size_t size, std::uint32_t seed);
+std::string contentOf(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
 // A folder of its own for each case, with a "store" folder for routersim, open to every user (routersim
 // may run as another user than the test); removed with everything in it at the end.

@@ -41,25 +41,6 @@ std::string ownImage(std::size_t size)
 }
 constexpr std::size_t kOwnImageSize = 1000;
 
-std::string contentOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string shellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::string configRequest(const std::string& offset, const std::string& length)
 {
     return "GET /config.bin?O=" + offset + "&L=" + length + " HTTP/1.1\r\n\r\n";

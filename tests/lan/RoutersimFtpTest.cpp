@@ -19,39 +19,6 @@ constexpr char kAddress[] = "192.168.0.1";
 constexpr char kPassword[] = "pw-7";
 const std::string kDevice = "addr=192.168.0.1,module=XY,detail=1.0,answers=normal,ftp=on";
 
-// Bytes that differ from file to file.
-std::string fileBytes(std::size_t size, std::uint32_t seed)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 2463534242u + seed * 7919u;
-    for (char& b : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        b = static_cast<char>(state & 0xFF);
-    }
-    return bytes;
-}
-
-std::string contentOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string shellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 enum class Mode { Active, Passive };
 
 // One curl upload on the PC side; its -v output holds the server's replies as "< NNN ...".

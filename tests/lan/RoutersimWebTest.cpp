@@ -68,39 +68,6 @@ std::string uploadRequest(const std::string& images, long lengthError, const std
            std::to_string(length) + "\r\n\r\n" + partHeader + images + kEndMarker;
 }
 
-// Bytes that differ from image to image and from block to block.
-std::string imageBytes(std::size_t size, std::uint32_t seed)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 2463534242u + seed * 7919u;
-    for (char& b : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        b = static_cast<char>(state & 0xFF);
-    }
-    return bytes;
-}
-
-std::string contentOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string shellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // A folder of its own for each case: the request files and the store.
 class Workspace : public LanWorkspace {
 public:
@@ -150,7 +117,7 @@ TEST_P(WebOnTheLan, AnswersStoresAndReportsAsTold)
         const Exchange& e = c.exchanges[i];
         images.emplace_back();
         for (std::size_t j = 0; j < e.images.size(); ++j)
-            images[i] += imageBytes(e.images[j], static_cast<std::uint32_t>(i * 16 + j));
+            images[i] += fileBytes(e.images[j], static_cast<std::uint32_t>(i * 16 + j));
         const fs::path file = work.root() / ("request-" + std::to_string(i));
         script += "echo '@@exchange " + std::to_string(i) + "'\n";
         if (e.tool == Tool::Curl) {
