@@ -3,7 +3,7 @@
 // to HTTP, an older device and a stalled upload.
 #include "platform/File.h"
 #include "platform/TempDir.h"
-#include "tests/e2e/ProcessRunner.h"
+#include "tests/e2e/LanCase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,19 +17,11 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class LanFtp : public ::testing::Test {
+class LanFtp : public LanCase {
 protected:
-    std::optional<fw::TempDir> work = fw::TempDir::create("fwe2e-ftp-");
-    std::string tmp = work->prefix() + "tmp";
-    std::string store = work->prefix() + "store";
+    LanFtp() : LanCase{"fwe2e-ftp-"} {}
     std::vector<std::string> contents;
 
-    void SetUp() override
-    {
-        ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
-        ASSERT_EQ(::mkdir(store.c_str(), 0777), 0);
-        ASSERT_EQ(::chmod(store.c_str(), 0777), 0);
-    }
     // Packs images of these sizes (sections A, B, ...) and an unattended "put" for 192.168.1.1.
     std::string pack(const std::vector<std::size_t>& sizes, const std::string& timeout = "0")
     {
@@ -41,41 +33,20 @@ protected:
             for (std::size_t k = 0; k < sizes[i]; ++k)
                 content[k] = static_cast<char>((k * 37 + i * 5) & 0xFF);
             const std::string name = "image" + std::to_string(i) + ".bin";
-            fw::File::createTruncated(work->prefix() + name).write(fw::asBytes(content));
+            writeWorkFile(name, content);
             contents.push_back(content);
             manifest += "[image]\nfile = " + name +
                         "\nmethods = http ftp\nsection = " + std::to_string(i + 1) + "\n\n";
         }
-        fw::File::createTruncated(work->prefix() + "bundle.manifest").write(fw::asBytes(manifest));
-        const std::string program = work->prefix() + "fwupgrade-ftp";
-        const Outcome o = packShipped(program, work->prefix() + "bundle.manifest");
-        EXPECT_EQ(o.status, 0) << o.err;
-        return program;
+        return packManifest(manifest, "fwupgrade-ftp");
     }
     Outcome upgrade(const std::string& program, const std::string& device, const std::string& options)
     {
-        RunSpec spec;
-        spec.argv = {sourcePath("tests/lan/testlan.sh"),
-                     "--router-addr",
-                     "192.168.1.1",
-                     "--router",
-                     binary("routersim") + " --device addr=192.168.1.1,module=VN100," + device +
-                         " --password secret --store " + store + " " + options,
-                     "--",
-                     "env",
-                     "TMPDIR=" + tmp,
-                     "FWUPGRADE_CONSOLE=1",
-                     program};
-        spec.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}, {"LANG", "C.UTF-8"}};
-        spec.limit = std::chrono::seconds{90};
-        return runCommand(spec);
+        return onLan("--device addr=192.168.1.1,module=VN100," + device + " --password secret --store " +
+                         store + " " + options,
+                     {program});
     }
-    std::string stored(const std::string& name) const
-    {
-        const auto bytes = fw::File::openRead(store + "/" + name).readAll();
-        return bytes ? std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()) : "<none>";
-    }
-    void TearDown() override { EXPECT_TRUE(fw::directoryEntries(tmp).empty()); }
+    std::string stored(const std::string& name) const { return contentOf(store + "/" + name); }
 };
 
 // A device that answers only the echo is of unknown kind: its method is FTP.

@@ -2,7 +2,7 @@
 // FTP, over HTTP when the device has no FTP, and nothing lost when a download fails.
 #include "platform/File.h"
 #include "platform/TempDir.h"
-#include "tests/e2e/ProcessRunner.h"
+#include "tests/e2e/LanCase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,51 +23,20 @@ std::string imageBytes(std::size_t offset, std::size_t length)
     return out;
 }
 
-class LanGet : public ::testing::Test {
+class LanGet : public LanCase {
 protected:
-    std::optional<fw::TempDir> work = fw::TempDir::create("fwget-"); // short: the name field holds 31
-    std::string tmp = work->prefix() + "tmp";
-    std::string store = work->prefix() + "store";
+    LanGet() : LanCase{"fwget-"} {} // short: the name field holds 31 characters
     std::string target = work->prefix() + "out.bin";
 
-    void SetUp() override
-    {
-        ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
-        ASSERT_EQ(::mkdir(store.c_str(), 0777), 0);
-        ASSERT_EQ(::chmod(store.c_str(), 0777), 0);
-    }
     Outcome get(const std::string& device, const std::string& options, const std::string& offset,
                 const std::string& length)
     {
-        RunSpec spec;
-        spec.argv = {sourcePath("tests/lan/testlan.sh"),
-                     "--router-addr",
-                     "192.168.1.1",
-                     "--router",
-                     binary("routersim") + " --device addr=192.168.1.1,module=VN100,answers=normal," +
-                         device + " --password secret --store " + store + " " + options,
-                     "--",
-                     "env",
-                     "TMPDIR=" + tmp,
-                     "FWUPGRADE_CONSOLE=1",
-                     binary("fwupgrade"),
-                     "get",
-                     "192.168.1.1",
-                     "secret",
-                     "null",
-                     offset,
-                     length,
-                     target};
-        spec.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}, {"LANG", "C.UTF-8"}};
-        spec.limit = std::chrono::seconds{60};
-        return runCommand(spec);
+        return onLan("--device addr=192.168.1.1,module=VN100,answers=normal," + device +
+                         " --password secret --store " + store + " " + options,
+                     {binary("fwupgrade"), "get", "192.168.1.1", "secret", "null", offset, length, target},
+                     std::chrono::seconds{60});
     }
-    std::string saved(const std::string& path) const
-    {
-        const auto bytes = fw::File::openRead(path).readAll();
-        return bytes ? std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()) : "<none>";
-    }
-    void TearDown() override { EXPECT_TRUE(fw::directoryEntries(tmp).empty()); }
+    std::string saved(const std::string& path) const { return contentOf(path); }
 };
 
 TEST_F(LanGet, FtpFetchesTheStretchAndTheProgramEnds)

@@ -2,7 +2,7 @@
 // the console front end: the password check, the upload the device stores, and the ways it fails.
 #include "platform/File.h"
 #include "platform/TempDir.h"
-#include "tests/e2e/ProcessRunner.h"
+#include "tests/e2e/LanCase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,18 +16,11 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class LanHttp : public ::testing::Test {
+class LanHttp : public LanCase {
 protected:
-    std::optional<fw::TempDir> work = fw::TempDir::create("fwe2e-http-");
-    std::string tmp = work->prefix() + "tmp";
-    std::string store = work->prefix() + "store";
+    LanHttp() : LanCase{"fwe2e-http-"} {}
     std::string joined; // the images in bundle order, back to back
 
-    void SetUp() override
-    {
-        ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
-        ASSERT_EQ(::mkdir(store.c_str(), 0700), 0);
-    }
     // Packs images of these sizes (sections A, B, ...) and an unattended "put" for 192.168.1.1.
     std::string pack(const std::vector<std::size_t>& sizes, const std::string& password = "secret",
                      const std::string& timeout = "0")
@@ -39,43 +32,21 @@ protected:
             for (std::size_t k = 0; k < sizes[i]; ++k)
                 content[k] = static_cast<char>((k * 29 + i * 7) & 0xFF);
             const std::string name = "image" + std::to_string(i) + ".bin";
-            fw::File::createTruncated(work->prefix() + name).write(fw::asBytes(content));
+            writeWorkFile(name, content);
             joined += content;
             manifest += "[image]\nfile = " + name +
                         "\nmethods = http ftp\nsection = " + std::to_string(i + 1) + "\n\n";
         }
-        fw::File::createTruncated(work->prefix() + "bundle.manifest").write(fw::asBytes(manifest));
-        const std::string program = work->prefix() + "fwupgrade-http";
-        const Outcome o = packShipped(program, work->prefix() + "bundle.manifest");
-        EXPECT_EQ(o.status, 0) << o.err;
-        return program;
+        return packManifest(manifest, "fwupgrade-http");
     }
     Outcome upgrade(const std::string& program, const std::string& webOptions, int seconds = 60)
     {
-        RunSpec spec;
-        spec.argv = {sourcePath("tests/lan/testlan.sh"),
-                     "--router-addr",
-                     "192.168.1.1",
-                     "--router",
-                     binary("routersim") +
-                         " --device addr=192.168.1.1,module=VN100,answers=normal,web=on --password secret"
-                         " --store " +
-                         store + " " + webOptions,
-                     "--",
-                     "env",
-                     "TMPDIR=" + tmp,
-                     "FWUPGRADE_CONSOLE=1",
-                     program};
-        spec.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}, {"LANG", "C.UTF-8"}};
-        spec.limit = std::chrono::seconds{seconds};
-        return runCommand(spec);
+        return onLan(
+            "--device addr=192.168.1.1,module=VN100,answers=normal,web=on --password secret --store " +
+                store + " " + webOptions,
+            {program}, std::chrono::seconds{seconds});
     }
-    std::string stored(int n) const
-    {
-        const auto bytes = fw::File::openRead(store + "/upload-" + std::to_string(n) + ".bin").readAll();
-        return bytes ? std::string(reinterpret_cast<const char*>(bytes->data()), bytes->size()) : "<none>";
-    }
-    void TearDown() override { EXPECT_TRUE(fw::directoryEntries(tmp).empty()); }
+    std::string stored(int n) const { return contentOf(store + "/upload-" + std::to_string(n) + ".bin"); }
 };
 
 TEST_F(LanHttp, TwoImagesAreStoredBackToBackAndTheRunSucceeds)

@@ -2,7 +2,7 @@
 // fwupgrade on the console front end and a bundle authored with fwbundle.
 #include "platform/File.h"
 #include "platform/TempDir.h"
-#include "tests/e2e/ProcessRunner.h"
+#include "tests/e2e/LanCase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,23 +15,16 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class LanRecovery : public ::testing::Test {
+class LanRecovery : public LanCase {
 protected:
-    std::optional<fw::TempDir> work = fw::TempDir::create("fwe2e-tftp-");
-    std::string tmp = work->prefix() + "tmp";
-    std::string store = work->prefix() + "store";
+    LanRecovery() : LanCase{"fwe2e-tftp-"} {}
     std::map<std::string, std::string> images;
 
-    void SetUp() override
-    {
-        ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
-        ASSERT_EQ(::mkdir(store.c_str(), 0700), 0);
-    }
     void image(const std::string& name, std::size_t size)
     {
         std::string content(size, '\0');
         for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 31 + size) & 0xFF);
-        fw::File::createTruncated(work->prefix() + name).write(fw::asBytes(content));
+        writeWorkFile(name, content);
         images[name] = content;
     }
     // Packs the images, a TFTP-mode message after the first, and an unattended "put" for 192.168.1.1.
@@ -46,33 +39,15 @@ protected:
                 manifest += "[message]\nfile = note.txt\nshown = tftp\ncaption = Note\nlive-time = 1\n\n";
             first = false;
         }
-        fw::File::createTruncated(work->prefix() + "note.txt").write(fw::asBytes("Keep the power on."));
-        fw::File::createTruncated(work->prefix() + "bundle.manifest").write(fw::asBytes(manifest));
-        const std::string program = work->prefix() + "fwupgrade-recover";
-        const Outcome o = packShipped(program, work->prefix() + "bundle.manifest");
-        EXPECT_EQ(o.status, 0) << o.err;
-        return program;
+        writeWorkFile("note.txt", "Keep the power on.");
+        return packManifest(manifest, "fwupgrade-recover");
     }
     Outcome recover(const std::string& program, const std::string& loaderOptions)
     {
-        RunSpec spec;
-        spec.argv = {sourcePath("tests/lan/testlan.sh"),
-                     "--router-addr",
-                     "192.168.1.1",
-                     "--router",
-                     binary("routersim") +
-                         " --device addr=192.168.1.1,module=VN100,answers=crash,tftp=on --store " + store +
+        return onLan("--device addr=192.168.1.1,module=VN100,answers=crash,tftp=on --store " + store +
                          " --reboot-ms 500 " + loaderOptions,
-                     "--",
-                     "env",
-                     "TMPDIR=" + tmp,
-                     "FWUPGRADE_CONSOLE=1",
-                     program};
-        spec.env = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}, {"LANG", "C.UTF-8"}};
-        spec.limit = std::chrono::seconds{90};
-        return runCommand(spec);
+                     {program});
     }
-    void TearDown() override { EXPECT_TRUE(fw::directoryEntries(tmp).empty()); }
 };
 
 TEST_F(LanRecovery, StoresEveryImageByteForByteAndEndsWithSuccess)
